@@ -1,0 +1,3 @@
+#include "app/dice_app.h"
+
+void dice_main() {}

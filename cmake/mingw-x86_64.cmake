@@ -1,0 +1,12 @@
+# Cross build for 64-bit Windows (PE32+), the build that runs here under 64-bit Wine.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(TESSARIX_TRIPLE x86_64-w64-mingw32)
+# The -posix compilers carry std::thread and std::mutex, which GoogleTest needs.
+set(CMAKE_C_COMPILER   ${TESSARIX_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TESSARIX_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER  ${TESSARIX_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${TESSARIX_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

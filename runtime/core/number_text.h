@@ -1,0 +1,12 @@
+// Text of numbers, appended at the string buffer's position (see strbuf.h): the position
+// ends right behind the text and a zero byte follows it.
+#pragma once
+
+#include <cstdint>
+
+// Signed decimal, no leading zeros, no plus sign, no grouping.
+void text_of_int(int64_t value);
+// Fixed-point with the given decimals (clamped to 0..512; -1 means ten), a point as the
+// decimal separator; "+Infinity", "-Infinity" and "NaN" whatever the decimals; zero of
+// either sign prints without a sign.
+void text_of_float(float value, int32_t decimals);

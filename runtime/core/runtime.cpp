@@ -1,0 +1,70 @@
+#include "runtime/core/runtime.h"
+
+#include "runtime/core/strbuf.h"
+
+#ifdef _WIN32
+#  include "runtime/core/libraries.h"
+#  include <mmsystem.h>
+#endif
+
+namespace {
+runtime_record globals;
+}
+
+runtime_record& runtime_globals() { return globals; }
+
+void* main_heap_alloc(size_t bytes) { return HeapAlloc(globals.main_heap, HEAP_ZERO_MEMORY, bytes); }
+
+void* main_heap_alloc_raw(size_t bytes) { return HeapAlloc(globals.main_heap, 0, bytes); }
+
+void* main_heap_realloc(void* block, size_t bytes) {
+  if (!block) return main_heap_alloc(bytes);
+  return HeapReAlloc(globals.main_heap, HEAP_ZERO_MEMORY, block, bytes);
+}
+
+void main_heap_free(void* block) {
+  if (block) HeapFree(globals.main_heap, 0, block);
+}
+
+void runtime_start() {
+  globals = runtime_record{};
+  globals.module = GetModuleHandleA(nullptr);
+  globals.main_heap = HeapCreate(0, 4096, 0);
+  string_library_start();
+#ifdef _WIN32
+  image_decoder_init();
+  image_init();
+  drawing_support_init();
+  event_queue_init();
+  window_init();
+  gadget_init();
+  program_library_start();
+  requester_library_start();
+#endif
+}
+
+void runtime_end_libraries() {
+#ifdef _WIN32
+  sound_end();
+  gadget_end();
+  window_end();
+  drawing_support_end();
+  image_end();
+#endif
+  string_library_end();
+  if (globals.main_heap) HeapDestroy(globals.main_heap);
+  globals.main_heap = nullptr;
+}
+
+void runtime_end() {
+  runtime_end_libraries();
+  ExitProcess(0);
+}
+
+void delay_ms(int32_t ms) {
+  timeBeginPeriod(1);
+  // NOTE: a negative count would become the platform's INFINITE-like huge wait; a pause
+  // below zero is no pause.
+  Sleep(ms > 0 ? static_cast<DWORD>(ms) : 0);
+  timeEndPeriod(1);
+}

@@ -1,0 +1,3 @@
+// Placeholder start and end routines; the library's own code replaces this file.
+#include "runtime/core/libraries.h"
+void sound_end() {}

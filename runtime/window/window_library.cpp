@@ -1,0 +1,4 @@
+// Placeholder start and end routines; the library's own code replaces this file.
+#include "runtime/core/libraries.h"
+void window_init() {}
+void window_end() {}
