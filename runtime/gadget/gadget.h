@@ -1,0 +1,70 @@
+// Gadgets: numbered controls inside the current gadget list window.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/core/platform.h"
+#include "runtime/core/registry.h"
+
+constexpr int32_t GADGET_KIND_BUTTON = 1;
+constexpr int32_t GADGET_KIND_IMAGE = 9;
+constexpr int32_t GADGET_EVENT_RIGHT_CLICK = 1;
+constexpr int32_t GADGET_EVENT_LEFT_DOUBLE_CLICK = 2;
+constexpr int32_t GADGET_EVENT_RIGHT_DOUBLE_CLICK = 3;
+constexpr int32_t GADGET_EVENT_DRAG_START = 14002;
+
+struct gadget_record;
+
+// Per-kind operations, filled the first time a gadget of the kind is made.
+struct gadget_kind {
+  int32_t type;
+  int32_t size;
+  // Messages the parent window receives on behalf of the control (WM_COMMAND, WM_NOTIFY ...).
+  LRESULT (*message_handler)(gadget_record* gadget, HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  void (*free_hook)(gadget_record* gadget);
+  intptr_t (*get_state)(gadget_record* gadget);
+  intptr_t (*set_state)(gadget_record* gadget, intptr_t state);
+  void* further[34];
+};
+
+struct gadget_record {
+  HWND window;  // the control; 0 means the slot holds no gadget
+  gadget_kind* kind;
+  WNDPROC previous_procedure;
+  // Image gadgets only.
+  HANDLE image;         // the native image shown (borrowed)
+  HBITMAP alpha_copy;   // premultiplied copy of a 32-bit picture, owned by the gadget
+  int32_t dragging;
+  int16_t press_x;
+  int16_t press_y;
+};
+
+struct gadget_library_state {
+  HWND current_list;     // the parent of new gadgets; set by gadget_list_use
+  int32_t unread_word;   // cleared by gadget_register and gadget_list_use
+  HFONT font;            // the stock GUI font
+  HWND* stack;           // container stack, saved and restored by gadget_list_use
+  int32_t depth;
+  int32_t capacity;
+  HWND aux_window;       // destroyed by gadget_end when set
+  object_registry* table;
+};
+
+gadget_library_state* gadget_state();
+// The live gadget of that number, or null.
+gadget_record* gadget_lookup(intptr_t number);
+
+void gadget_init();
+void gadget_end();
+void gadget_free(intptr_t number);
+intptr_t gadget_register(intptr_t number, gadget_record* record, HWND control, gadget_kind* kind);
+LRESULT CALLBACK gadget_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+intptr_t gadget_set_state(intptr_t number, intptr_t state);
+HWND gadget_top_window(HWND control);
+void gadget_post_event(HWND control, int32_t type);
+
+// For a fixed number the control's handle (as a number), for OBJECT_ANY the dynamic number, 0 on failure.
+intptr_t gadget_button(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height, const char* text,
+                       uint32_t flags = 0);
+intptr_t gadget_image(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height, HANDLE image,
+                      uint32_t flags = 0);

@@ -1,0 +1,52 @@
+// Events: the codes that window_wait_event returns, the current event's record, and the
+// queue of events that later waits deliver first.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/core/platform.h"
+
+constexpr int32_t EVENT_NONE = 0;
+constexpr int32_t EVENT_MOVE_WINDOW = 3;
+constexpr int32_t EVENT_SIZE_WINDOW = 5;
+constexpr int32_t EVENT_REPAINT = 15;
+constexpr int32_t EVENT_CLOSE_WINDOW = 16;
+constexpr int32_t EVENT_GADGET = 13100;
+constexpr int32_t EVENT_MENU = 13101;
+constexpr int32_t EVENT_ICON = 13102;
+constexpr int32_t EVENT_ACTIVATE_WINDOW = 13104;
+constexpr int32_t EVENT_WINDOW_DATA = 13105;
+constexpr int32_t EVENT_GADGET_DATA = 13106;
+constexpr int32_t EVENT_MINIMIZE_WINDOW = 13107;
+constexpr int32_t EVENT_MAXIMIZE_WINDOW = 13108;
+constexpr int32_t EVENT_RESTORE_WINDOW = 13109;
+constexpr int32_t EVENT_TIMER = 13110;
+
+using event_data_release = void (*)(intptr_t data);
+
+// Object and window hold object numbers, which are as wide as an address; data and the
+// message parameters are pointer-sized too.
+struct event_record {
+  intptr_t object;        // gadget number, menu command, timer identifier or window number
+  intptr_t window;        // window number, or -1
+  int32_t type;           // sub-kind of the event, -1 when none
+  int32_t pending_code;   // immediate event marked by the window procedure during a dispatch
+  WPARAM wparam;          // the retrieved message's parameters, for events that are message numbers
+  LPARAM lparam;
+  intptr_t data;          // a value that came with a queued event, 0 = none
+  event_data_release data_release;
+};
+
+// Waits up to timeout ms (-1 without limit, 0 not at all) and returns one event code.
+int32_t window_wait_event(int32_t timeout);
+// The object of the current event (a gadget number after EVENT_GADGET).
+intptr_t event_gadget();
+
+void event_queue_init();
+void event_post(int32_t code, intptr_t object, intptr_t window, int32_t type);
+void event_queue_add(int32_t code, intptr_t object, intptr_t window, int32_t type, intptr_t data,
+                     event_data_release release);
+int32_t event_queue_take();
+void event_queue_remove_window(intptr_t window);
+// -1 in any argument matches any value.
+void event_queue_remove_matching(int32_t code, intptr_t object, intptr_t window, int32_t type);
