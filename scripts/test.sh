@@ -1,0 +1,61 @@
+#!/bin/bash
+# The test command: installs what is missing, builds every configuration and runs every
+# test. Exits non-zero when a build or a test fails.
+#   native       platform-free core, natively (benchmarks are built, not run)
+#   native-asan  the same under AddressSanitizer and UndefinedBehaviorSanitizer
+#   fuzz         libFuzzer targets of the format readers, each run briefly
+#   win32        the shipped 32-bit program: built and its executable form checked
+#   win64        the same program as x86-64, every runtime and end-to-end test under Wine
+set -u
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh || exit 1
+
+presets=(native native-asan fuzz win32 win64)
+passed=0
+failed=0
+status=0
+logdir=build/logs
+mkdir -p "$logdir"
+
+for preset in "${presets[@]}"; do
+  echo "=== $preset: configure and build"
+  if ! cmake --preset "$preset" >"$logdir/$preset-configure.log" 2>&1; then
+    cat "$logdir/$preset-configure.log"
+    echo "=== $preset: configure FAILED"
+    status=1
+    failed=$((failed + 1))
+    continue
+  fi
+  if ! cmake --build --preset "$preset" >"$logdir/$preset-build.log" 2>&1; then
+    grep -E -B2 -A6 'error|Error' "$logdir/$preset-build.log" | head -n 80
+    echo "=== $preset: build FAILED (log: $logdir/$preset-build.log)"
+    status=1
+    failed=$((failed + 1))
+    continue
+  fi
+done
+
+for preset in "${presets[@]}"; do
+  [ -f "build/$preset/CTestTestfile.cmake" ] || continue
+  echo "=== $preset: tests"
+  jobs=2
+  # Windows tests share one display and its focus: one at a time.
+  case "$preset" in win*) jobs=1 ;; esac
+  ctest --preset "$preset" -j "$jobs" 2>&1 | tee "$logdir/$preset-ctest.log"
+  summary=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$logdir/$preset-ctest.log" | tail -n1)
+  if [ -n "$summary" ]; then
+    total=$(echo "$summary" | sed -E 's/.*out of ([0-9]+).*/\1/')
+    bad=$(echo "$summary" | sed -E 's/.* ([0-9]+) tests? failed.*/\1/')
+    passed=$((passed + total - bad))
+    failed=$((failed + bad))
+    [ "$bad" -eq 0 ] || status=1
+  elif ! grep -q 'No tests were found' "$logdir/$preset-ctest.log"; then
+    status=1
+  fi
+done
+
+[ -x build/win64/wine-run ] && build/win64/wine-run --shutdown
+
+echo
+echo "tests: $passed passed, $failed failed"
+exit $status
