@@ -9,25 +9,37 @@
 
 namespace {
 
-// Digits of an unsigned value, least significant first, into scratch; returns the count.
-template <class Unsigned>
-int digits_reversed(Unsigned value, char* scratch) {
-  int count = 0;
-  do {
-    scratch[count++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  return count;
-}
+// Two digits per division: the pairs 00 to 99 side by side.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
 
-// Writes sign and digits at out; returns the text's length (sign included).
+// Writes sign and digits at out, with a zero byte behind; returns the text's length
+// (sign included). The digits are formed from the least significant end in a scratch
+// area, then copied out most significant first.
 template <class Unsigned>
 int32_t write_decimal(char* out, bool negative, Unsigned magnitude) {
   char scratch[24];
-  int count = digits_reversed(magnitude, scratch);
+  char* end = scratch + sizeof scratch;
+  char* digit = end;
+  while (magnitude >= 100) {
+    unsigned pair = static_cast<unsigned>(magnitude % 100) * 2;
+    magnitude /= 100;
+    *--digit = kDigitPairs[pair + 1];
+    *--digit = kDigitPairs[pair];
+  }
+  if (magnitude >= 10) {
+    unsigned pair = static_cast<unsigned>(magnitude) * 2;
+    *--digit = kDigitPairs[pair + 1];
+    *--digit = kDigitPairs[pair];
+  } else {
+    *--digit = static_cast<char>('0' + magnitude);
+  }
   int32_t length = 0;
   if (negative) out[length++] = '-';
-  while (count > 0) out[length++] = scratch[--count];
+  std::memcpy(out + length, digit, static_cast<size_t>(end - digit));
+  length += static_cast<int32_t>(end - digit);
   out[length] = '\0';
   return length;
 }
