@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "runtime/core/platform.h"
+
 // 0 to max inclusive for max >= 0; the raw 32-bit word for max = -1.
 uint32_t random_int(int32_t max);
 void random_seed(uint32_t seed);
@@ -12,3 +14,22 @@ uint32_t random_next();
 int32_t crypto_random_open();
 // 0 to max inclusive, or 0 when the source is not open or a draw fails.
 uint32_t crypto_random_int(int32_t max);
+
+// The generator's state: two lagged tables stepped together, i and j never equal once seeded.
+struct random_generator_record {
+  int32_t i;  // first index, 0..16
+  int32_t j;  // second index, 0..16
+  uint32_t a[17];
+  uint32_t b[17];
+  int32_t seeded;  // 0 until the first seeding; random_int then seeds itself
+};
+
+// The cryptographic source's state. The provider is never released: it lives until the
+// process ends, so a second open finds it here instead of acquiring another.
+struct crypto_source_record {
+  HCRYPTPROV provider;  // pointer-sized platform handle
+  int32_t open;         // 1 once the provider was acquired
+};
+
+random_generator_record& random_generator();
+crypto_source_record& crypto_source();

@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <climits>
+#include <cstdint>
+
+#include "runtime/core/platform.h"
+#include "runtime/core/random.h"
+
+namespace {
+
+// Chi-square with five degrees of freedom exceeds this for a fair die in fewer than one
+// run in a million, so a failure means the die is uneven, not that the test was unlucky.
+constexpr double kChiSquareBound = 35.89;
+constexpr int kDraws = 600000;
+
+template <class Draw>
+double chi_square_of_die(Draw draw, std::array<long, 6>& counts) {
+  counts.fill(0);
+  for (int n = 0; n < kDraws; ++n) {
+    uint32_t face = draw();
+    if (face > 5) {
+      ADD_FAILURE() << "draw " << n << " gave " << face << ", outside 0..5";
+      return -1;
+    }
+    ++counts[face];
+  }
+  const double expected = kDraws / 6.0;
+  double chi = 0;
+  for (long c : counts) chi += (c - expected) * (c - expected) / expected;
+  return chi;
+}
+
+std::string counts_text(const std::array<long, 6>& counts) {
+  std::string text;
+  for (long c : counts) text += std::to_string(c) + " ";
+  return text;
+}
+
+TEST(RandomGenerator, ReproducesTheKnownSequences) {
+  random_seed(0);
+  const uint32_t words[] = {0x8B910D61u, 0xC8AFE081u, 0xA90E502Fu};
+  for (int n = 0; n < 3; ++n) EXPECT_EQ(words[n], random_next()) << "word " << n << " after seed 0";
+
+  random_seed(0);
+  const uint32_t throws[] = {3, 4, 3, 2, 1, 3, 3, 2, 1, 2};
+  for (int n = 0; n < 10; ++n) EXPECT_EQ(throws[n], random_int(5)) << "throw " << n << " after seed 0";
+
+  random_seed(12345);
+  EXPECT_EQ(0x47752D85u, random_next()) << "first word after seed 12345";
+}
+
+TEST(RandomGenerator, SeedingResetsIndicesAndMarksSeeded) {
+  random_generator().seeded = 0;
+  random_seed(7);
+  EXPECT_EQ(1, random_generator().seeded);
+  // 31 warm-up steps from i = 0, j = 10, each index counting down and wrapping at 16.
+  EXPECT_EQ((0 - 31 % 17 + 17) % 17, random_generator().i);
+  EXPECT_EQ((10 - 31 % 17 + 17) % 17, random_generator().j);
+  for (int n = 0; n < 100; ++n) {
+    random_next();
+    ASSERT_NE(random_generator().i, random_generator().j) << "step " << n;
+    ASSERT_GE(random_generator().i, 0);
+    ASSERT_LE(random_generator().i, 16);
+  }
+}
+
+TEST(RandomGenerator, ScalesTheWordOntoTheRange) {
+  struct {
+    int32_t max;
+    uint32_t (*expected)(uint32_t word);
+  } const cases[] = {
+      {-1, [](uint32_t w) { return w; }},
+      {0, [](uint32_t) { return 0u; }},
+      {INT32_MAX, [](uint32_t w) { return w >> 1; }},
+      {-2, [](uint32_t w) { return static_cast<uint32_t>((uint64_t{w} * 0xFFFFFFFFu) >> 32); }},
+  };
+  for (const auto& c : cases) {
+    for (uint32_t seed = 1; seed <= 50; ++seed) {
+      random_seed(seed);
+      uint32_t word = random_next();
+      random_seed(seed);
+      EXPECT_EQ(c.expected(word), random_int(c.max)) << "max " << c.max << ", seed " << seed;
+    }
+  }
+}
+
+TEST(RandomGenerator, SeedsItselfFromThreadAndTickOnFirstUse) {
+  random_generator().seeded = 0;
+  DWORD before = GetTickCount();
+  uint32_t word = random_int(-1);
+  DWORD after = GetTickCount();
+  EXPECT_EQ(1, random_generator().seeded);
+
+  bool matched = false;
+  for (DWORD step = 0; step <= after - before && !matched; ++step) {
+    random_seed(GetCurrentThreadId() ^ (before + step));
+    matched = random_next() == word;
+  }
+  EXPECT_TRUE(matched) << "word " << word << " came from no seed thread id ^ tick in " << before << ".." << after;
+
+  // An explicit seed counts as seeding: the next draw continues it instead of reseeding.
+  random_generator().seeded = 0;
+  random_seed(0);
+  EXPECT_EQ(3u, random_int(5));
+}
+
+TEST(RandomGenerator, DieIsFair) {
+  random_seed(20240601);
+  std::array<long, 6> counts;
+  double chi = chi_square_of_die([] { return random_int(5); }, counts);
+  EXPECT_GE(chi, 0.0);
+  EXPECT_LT(chi, kChiSquareBound) << "counts " << counts_text(counts);
+}
+
+// The source stays open for the rest of the process once acquired, so each test starts
+// from a closed record and puts the process-wide one back afterwards.
+class CryptoSource : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_ = crypto_source();
+    crypto_source() = crypto_source_record{};
+  }
+  void TearDown() override {
+#ifndef _WIN32
+    posix_kernel_fail_crypto(false);
+#endif
+    if (saved_.open) crypto_source() = saved_;
+  }
+  crypto_source_record saved_{};
+};
+
+TEST_F(CryptoSource, DrawsNothingBeforeItIsOpen) {
+  for (int32_t max : {5, 0, -1, INT32_MAX}) EXPECT_EQ(0u, crypto_random_int(max)) << "max " << max;
+}
+
+TEST_F(CryptoSource, OpensTheProviderOnlyOnce) {
+#ifndef _WIN32
+  long acquired = posix_kernel_counts().crypt_acquire_calls;
+#endif
+  ASSERT_EQ(1, crypto_random_open());
+  EXPECT_EQ(1, crypto_source().open);
+  HCRYPTPROV provider = crypto_source().provider;
+  EXPECT_NE(HCRYPTPROV{0}, provider);
+
+  EXPECT_EQ(1, crypto_random_open()) << "a second open succeeds too";
+  EXPECT_EQ(provider, crypto_source().provider) << "and keeps the provider it has";
+#ifndef _WIN32
+  EXPECT_EQ(acquired + 1, posix_kernel_counts().crypt_acquire_calls) << "acquired once for two opens";
+#endif
+}
+
+TEST_F(CryptoSource, DieIsFair) {
+  ASSERT_EQ(1, crypto_random_open());
+  std::array<long, 6> counts;
+  double chi = chi_square_of_die([] { return crypto_random_int(5); }, counts);
+  EXPECT_GE(chi, 0.0);
+  EXPECT_LT(chi, kChiSquareBound) << "counts " << counts_text(counts);
+}
+
+TEST_F(CryptoSource, FullRangeWordsVary) {
+  ASSERT_EQ(1, crypto_random_open());
+  // Sixteen equal 32-bit words from a working source would happen once in 2^480 runs.
+  uint32_t first = crypto_random_int(-1);
+  bool varied = false;
+  for (int n = 0; n < 16 && !varied; ++n) varied = crypto_random_int(-1) != first;
+  EXPECT_TRUE(varied) << "every word was " << first;
+  for (int n = 0; n < 1000; ++n) ASSERT_EQ(0u, crypto_random_int(0));
+}
+
+#ifndef _WIN32
+TEST_F(CryptoSource, FailedOpenStaysClosedAndIsTriedAgain) {
+  long acquired = posix_kernel_counts().crypt_acquire_calls;
+  posix_kernel_fail_crypto(true);
+  EXPECT_EQ(0, crypto_random_open());
+  EXPECT_EQ(0, crypto_source().open);
+  EXPECT_EQ(0u, crypto_random_int(5)) << "no source, no draw";
+
+  posix_kernel_fail_crypto(false);
+  EXPECT_EQ(1, crypto_random_open()) << "a later open tries again";
+  EXPECT_EQ(acquired + 2, posix_kernel_counts().crypt_acquire_calls);
+}
+#endif
+
+}  // namespace
