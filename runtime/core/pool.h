@@ -6,8 +6,31 @@
 
 #include "runtime/core/platform.h"
 
-struct pool_block;
-struct pool_shared_entry;
+// The header in front of every slot: the slot's block while the element is handed out,
+// the next returned slot while it waits in its block's free list.
+constexpr int32_t POOL_SLOT_HEADER = static_cast<int32_t>(sizeof(void*));
+
+// A block of capacity slots of the pool's stride, which follow this record.
+struct pool_block {
+  pool_block* next;      // next block of the list that holds this one
+  pool_block* previous;  // null at the head
+  void* free_list;       // the block's returned slots
+  int32_t capacity;
+  int32_t used;          // slots ever handed out from the fresh area (a high-water mark)
+  int32_t free_count;    // slots now in the free list
+};
+
+struct block_pool;
+
+// A shared pool's entry in the process-wide list (head newest).
+struct pool_shared_entry {
+  pool_shared_entry* next;
+  pool_shared_entry* previous;
+  block_pool* pool;
+  int32_t stride;
+  uint32_t flags;
+  int32_t references;
+};
 
 // Flags of pool_create: the low two bits are the mode (1 = locked), 4 asks for a shared pool.
 constexpr uint32_t POOL_LOCKED = 1;

@@ -1,0 +1,489 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "runtime/core/pool.h"
+#include "runtime/core/runtime.h"
+
+namespace {
+
+class Pool : public ::testing::Test {
+ protected:
+  void SetUp() override { runtime_start(); }
+  void TearDown() override { runtime_end_libraries(); }
+};
+
+int count_blocks(const pool_block* block) {
+  int count = 0;
+  const pool_block* previous = nullptr;
+  for (; block; block = block->next) {
+    EXPECT_EQ(previous, block->previous) << "back link of block " << count;
+    previous = block;
+    ++count;
+  }
+  return count;
+}
+
+// The block an element was handed out from, read from the slot's header.
+const pool_block* block_of(const void* element) {
+  return *reinterpret_cast<pool_block* const*>(static_cast<const char*>(element) - POOL_SLOT_HEADER);
+}
+
+TEST_F(Pool, StrideIsElementPlusHeaderRoundedToTheHeader) {
+  struct {
+    int32_t element;
+    int32_t stride4;  // with 4-byte pointers (PE32)
+    int32_t stride8;  // with 8-byte pointers
+  } cases[] = {
+      {28, 32, 40}, {29, 36, 40}, {0, 4, 8}, {1, 8, 16}, {4, 8, 16}, {32, 36, 40}, {33, 40, 48}, {64, 68, 72},
+  };
+  for (const auto& c : cases) {
+    block_pool* pool = pool_create(c.element, 16, 256, POOL_UNLOCKED);
+    ASSERT_NE(nullptr, pool) << "element " << c.element;
+    EXPECT_EQ(sizeof(void*) == 4 ? c.stride4 : c.stride8, pool->stride) << "element " << c.element;
+    EXPECT_EQ(0, pool->total);
+    EXPECT_EQ(nullptr, pool->available);
+    EXPECT_EQ(nullptr, pool->full);
+    EXPECT_EQ(nullptr, pool->shared);
+    EXPECT_EQ(0u, pool->locked);
+    pool_destroy(pool);
+  }
+  if (sizeof(void*) == 4) {
+    block_pool* p28 = pool_create(28, 16, 256, POOL_UNLOCKED);
+    block_pool* p29 = pool_create(29, 16, 256, POOL_UNLOCKED);
+    EXPECT_EQ(32, p28->stride);
+    EXPECT_EQ(36, p29->stride);
+    pool_destroy(p28);
+    pool_destroy(p29);
+  }
+}
+
+TEST_F(Pool, ModeOneLocksAndTheOtherModesDoNot) {
+  const struct {
+    uint32_t flags;
+    uint32_t locked;
+  } cases[] = {{0, 0}, {POOL_LOCKED, 1}, {POOL_UNLOCKED, 0}, {3, 0}, {8 | POOL_LOCKED, 1}};
+  for (const auto& c : cases) {
+    block_pool* pool = pool_create(16, 16, 256, c.flags);
+    ASSERT_NE(nullptr, pool) << "flags " << c.flags;
+    EXPECT_EQ(c.locked, pool->locked) << "flags " << c.flags;
+    void* element = pool_alloc(pool);
+    EXPECT_NE(nullptr, element);
+    pool_free(pool, element);
+    pool_destroy(pool);
+  }
+}
+
+TEST_F(Pool, SeventeenthElementMakesASecondBlockOfSixteen) {
+  block_pool* pool = pool_create(24, 16, 256, POOL_UNLOCKED);
+  ASSERT_NE(nullptr, pool);
+  std::vector<void*> elements;
+  elements.push_back(pool_alloc(pool));
+  ASSERT_NE(nullptr, elements[0]);
+  EXPECT_EQ(16, pool->total);
+  ASSERT_NE(nullptr, pool->available);
+  EXPECT_EQ(16, pool->available->capacity);
+  EXPECT_EQ(1, pool->available->used);
+  const pool_block* first = pool->available;
+
+  for (int i = 1; i < 16; ++i) elements.push_back(pool_alloc(pool));
+  EXPECT_EQ(nullptr, pool->available) << "the 16th element fills the block";
+  EXPECT_EQ(first, pool->full);
+  EXPECT_EQ(16, pool->total);
+
+  void* seventeenth = pool_alloc(pool);
+  ASSERT_NE(nullptr, seventeenth);
+  EXPECT_EQ(32, pool->total);
+  ASSERT_NE(nullptr, pool->available);
+  EXPECT_NE(first, pool->available);
+  EXPECT_EQ(16, pool->available->capacity);
+  EXPECT_EQ(pool->available, block_of(seventeenth));
+
+  // Sixteen consecutive slots of one block, each element behind its header, none shared.
+  for (int i = 0; i < 16; ++i) {
+    EXPECT_EQ(first, block_of(elements[i])) << "element " << i;
+    if (i) {
+      EXPECT_EQ(pool->stride, static_cast<char*>(elements[i]) - static_cast<char*>(elements[i - 1])) << i;
+    }
+    EXPECT_EQ(0u, reinterpret_cast<uintptr_t>(elements[i]) % sizeof(void*)) << "element " << i << " aligned";
+  }
+  pool_destroy(pool);
+}
+
+TEST_F(Pool, ElementsKeepTheirContentsAcrossNeighbours) {
+  // Each element is written over its full size; a slot overlapping its neighbour or
+  // its header would show up as a changed pattern or a lost block link.
+  block_pool* pool = pool_create(29, 16, 256, POOL_UNLOCKED);
+  ASSERT_NE(nullptr, pool);
+  std::vector<unsigned char*> elements;
+  for (int i = 0; i < 40; ++i) {
+    auto* element = static_cast<unsigned char*>(pool_alloc(pool));
+    ASSERT_NE(nullptr, element);
+    std::memset(element, i + 1, 29);
+    elements.push_back(element);
+  }
+  for (int i = 0; i < 40; ++i) {
+    for (int b = 0; b < 29; ++b) ASSERT_EQ(i + 1, elements[i][b]) << "element " << i << " byte " << b;
+    pool_free(pool, elements[i]);
+  }
+  EXPECT_EQ(0, pool->total);
+  pool_destroy(pool);
+}
+
+TEST_F(Pool, ReturnToAFullBlockMakesItAvailableAndItsSlotIsReusedNext) {
+  block_pool* pool = pool_create(24, 16, 256, POOL_UNLOCKED);
+  ASSERT_NE(nullptr, pool);
+  std::vector<void*> elements;
+  for (int i = 0; i < 17; ++i) elements.push_back(pool_alloc(pool));
+  const pool_block* first = block_of(elements[0]);
+  const pool_block* second = block_of(elements[16]);
+  ASSERT_EQ(first, pool->full);
+  ASSERT_EQ(second, pool->available);
+
+  pool_free(pool, elements[5]);
+  EXPECT_EQ(first, pool->available) << "the once-full block goes to the head";
+  EXPECT_EQ(second, pool->available->next);
+  EXPECT_EQ(nullptr, pool->full);
+  EXPECT_EQ(1, first->free_count);
+  EXPECT_EQ(32, pool->total);
+
+  void* again = pool_alloc(pool);
+  EXPECT_EQ(elements[5], again) << "exactly the returned slot";
+  EXPECT_EQ(first, pool->full) << "full once more";
+  EXPECT_EQ(second, pool->available);
+  EXPECT_EQ(nullptr, pool->available->next);
+
+  // Returned slots come back newest first.
+  pool_free(pool, elements[2]);
+  pool_free(pool, elements[9]);
+  EXPECT_EQ(elements[9], pool_alloc(pool));
+  EXPECT_EQ(elements[2], pool_alloc(pool));
+  pool_destroy(pool);
+}
+
+TEST_F(Pool, BlockWithEveryElementReturnedIsReleased) {
+  block_pool* pool = pool_create(24, 16, 256, POOL_UNLOCKED);
+  ASSERT_NE(nullptr, pool);
+  std::vector<void*> elements;
+  for (int i = 0; i < 20; ++i) elements.push_back(pool_alloc(pool));
+  ASSERT_EQ(32, pool->total);
+
+  // Empty the full first block out of order; it goes at the last return.
+  for (int i : {7, 0, 15, 3, 1, 2, 4, 5, 6, 8, 9, 10, 11, 12, 13}) pool_free(pool, elements[i]);
+  EXPECT_EQ(32, pool->total) << "one element still out";
+  EXPECT_EQ(2, count_blocks(pool->available));
+  pool_free(pool, elements[14]);
+  EXPECT_EQ(16, pool->total) << "the first block's 16 are gone";
+  EXPECT_EQ(1, count_blocks(pool->available));
+  EXPECT_EQ(0, count_blocks(pool->full));
+
+  // The partly used second block goes once its four are back.
+  for (int i = 16; i < 20; ++i) pool_free(pool, elements[i]);
+  EXPECT_EQ(0, pool->total);
+  EXPECT_EQ(nullptr, pool->available);
+  EXPECT_EQ(nullptr, pool->full);
+
+  // An emptied pool starts over with a fresh block.
+  void* element = pool_alloc(pool);
+  EXPECT_NE(nullptr, element);
+  EXPECT_EQ(16, pool->total);
+  pool_destroy(pool);
+}
+
+TEST_F(Pool, BlocksGrowWithThePoolUpToTheMaximum) {
+  block_pool* pool = pool_create(8, 16, 256, POOL_UNLOCKED);
+  ASSERT_NE(nullptr, pool);
+  struct made {
+    int32_t total_before;
+    int32_t capacity;
+  };
+  std::vector<made> blocks;
+  std::vector<void*> elements;
+  while (blocks.size() < 3 || blocks.back().capacity < 256 || blocks[blocks.size() - 2].capacity < 256) {
+    int32_t before = pool->total;
+    void* element = pool_alloc(pool);
+    ASSERT_NE(nullptr, element);
+    elements.push_back(element);
+    if (pool->total != before) blocks.push_back({before, pool->total - before});
+    ASSERT_LT(blocks.size(), 500u) << "never reached the maximum";
+  }
+  ASSERT_GT(blocks.size(), 33u);
+  for (int i = 0; i < 32; ++i) EXPECT_EQ(16, blocks[i].capacity) << "block " << i << " before a total of 512";
+  EXPECT_EQ(512, blocks[32].total_before);
+  EXPECT_EQ(32, blocks[32].capacity);
+  bool saw_768 = false;
+  for (size_t i = 0; i < blocks.size(); ++i) {
+    const made& b = blocks[i];
+    EXPECT_EQ(0, b.capacity % 16) << "block " << i;
+    EXPECT_LE(b.capacity, 256) << "block " << i;
+    if (i) {
+      EXPECT_GE(b.capacity, blocks[i - 1].capacity) << "block " << i;
+    }
+    if (b.total_before == 768) {
+      saw_768 = true;
+      EXPECT_EQ(48, b.capacity);
+    }
+    if (b.total_before >= 4096) {
+      EXPECT_EQ(256, b.capacity) << "block " << i << " at total " << b.total_before;
+    }
+  }
+  EXPECT_TRUE(saw_768);
+  EXPECT_EQ(static_cast<int32_t>(elements.size()), pool->total - (pool->available ? pool->available->capacity - pool->available->used : 0));
+
+  for (void* element : elements) pool_free(pool, element);
+  EXPECT_EQ(0, pool->total);
+  pool_destroy(pool);
+}
+
+TEST_F(Pool, OneSlotBlocksLiveOnTheFullList) {
+  block_pool* pool = pool_create(16, 1, 1, POOL_UNLOCKED);
+  ASSERT_NE(nullptr, pool);
+  void* a = pool_alloc(pool);
+  void* b = pool_alloc(pool);
+  void* c = pool_alloc(pool);
+  ASSERT_TRUE(a && b && c);
+  EXPECT_EQ(3, pool->total);
+  EXPECT_EQ(nullptr, pool->available);
+  EXPECT_EQ(3, count_blocks(pool->full));
+
+  pool_free(pool, b);  // the middle of the list
+  EXPECT_EQ(2, pool->total);
+  EXPECT_EQ(2, count_blocks(pool->full));
+  pool_free(pool, c);  // the head
+  pool_free(pool, a);
+  EXPECT_EQ(0, pool->total);
+  EXPECT_EQ(nullptr, pool->full);
+  pool_destroy(pool);
+}
+
+TEST_F(Pool, ClearDropsEveryBlockAndThePoolStaysUsable) {
+  block_pool* pool = pool_create(24, 16, 256, POOL_LOCKED);
+  ASSERT_NE(nullptr, pool);
+  for (int i = 0; i < 40; ++i) ASSERT_NE(nullptr, pool_alloc(pool));
+  pool_clear(pool);
+  EXPECT_EQ(0, pool->total);
+  EXPECT_EQ(nullptr, pool->available);
+  EXPECT_EQ(nullptr, pool->full);
+  EXPECT_NE(nullptr, pool_alloc(pool));
+  EXPECT_EQ(16, pool->total);
+  pool_clear(pool);
+  pool_clear(pool);  // clearing an empty pool is harmless
+  pool_destroy(pool);
+}
+
+TEST_F(Pool, BadArgumentsFailWithoutACrash) {
+  EXPECT_EQ(nullptr, pool_create(-1, 16, 256, 0));
+  EXPECT_EQ(nullptr, pool_create(16, 0, 256, 0)) << "a block must hold a slot";
+  EXPECT_EQ(nullptr, pool_create(16, 16, 0, 0));
+  EXPECT_EQ(nullptr, pool_create(16, -3, 256, 0));
+  EXPECT_EQ(nullptr, pool_create(INT32_MAX, 16, 256, 0)) << "stride beyond its range";
+  EXPECT_EQ(nullptr, pool_create(-1, 16, 256, POOL_SHARED));
+
+  EXPECT_EQ(nullptr, pool_alloc(nullptr));
+  pool_free(nullptr, nullptr);
+  pool_clear(nullptr);
+  pool_destroy(nullptr);
+
+  block_pool* pool = pool_create(8, 16, 256, 0);
+  ASSERT_NE(nullptr, pool);
+  pool_free(pool, nullptr);
+  EXPECT_EQ(0, pool->total);
+  pool_destroy(pool);
+
+  // A maximum below the minimum still gives blocks of at least one slot.
+  pool = pool_create(8, 4, 2, 0);
+  ASSERT_NE(nullptr, pool);
+  std::vector<void*> elements;
+  for (int i = 0; i < 10; ++i) elements.push_back(pool_alloc(pool));
+  for (void* element : elements) ASSERT_NE(nullptr, element);
+  for (void* element : elements) pool_free(pool, element);
+  EXPECT_EQ(0, pool->total);
+  pool_destroy(pool);
+}
+
+TEST_F(Pool, SharedPoolsAreFoundBySizeAndFlagsAndCounted) {
+  block_pool* first = pool_create(24, 16, 256, POOL_SHARED | POOL_LOCKED);
+  ASSERT_NE(nullptr, first);
+  ASSERT_NE(nullptr, first->shared);
+  EXPECT_EQ(first, first->shared->pool);
+  EXPECT_EQ(1, first->shared->references);
+  EXPECT_EQ(1u, first->locked);
+
+  block_pool* again = pool_create(24, 8, 64, POOL_SHARED | POOL_LOCKED);
+  EXPECT_EQ(first, again) << "bounds are not compared";
+  EXPECT_EQ(2, first->shared->references);
+  block_pool* same_stride = pool_create(sizeof(void*) == 4 ? 21 : 17, 16, 256, POOL_SHARED | POOL_LOCKED);
+  EXPECT_EQ(first, same_stride) << "sizes of one stride share";
+  EXPECT_EQ(3, first->shared->references);
+
+  block_pool* other_flags = pool_create(24, 16, 256, POOL_SHARED | POOL_UNLOCKED);
+  block_pool* other_size = pool_create(48, 16, 256, POOL_SHARED | POOL_LOCKED);
+  block_pool* private_pool = pool_create(24, 16, 256, POOL_LOCKED);
+  ASSERT_TRUE(other_flags && other_size && private_pool);
+  EXPECT_NE(first, other_flags);
+  EXPECT_NE(first, other_size);
+  EXPECT_NE(first, private_pool);
+  EXPECT_EQ(nullptr, private_pool->shared);
+  EXPECT_EQ(0u, other_flags->locked);
+
+  void* element = pool_alloc(first);
+  ASSERT_NE(nullptr, element);
+  pool_destroy(first);
+  pool_destroy(again);
+  EXPECT_EQ(1, first->shared->references) << "alive while referenced";
+  pool_free(first, element);
+  element = pool_alloc(first);
+  EXPECT_NE(nullptr, element) << "still usable";
+  pool_destroy(same_stride);  // the last reference: released with its blocks
+
+  // The released pool's entry left the list: the next request makes a new pool. Under the
+  // address sanitizer a stale entry would be caught being read here.
+  block_pool* fresh = pool_create(24, 16, 256, POOL_SHARED | POOL_LOCKED);
+  ASSERT_NE(nullptr, fresh);
+  EXPECT_EQ(1, fresh->shared->references);
+  EXPECT_EQ(other_flags, pool_create(24, 16, 256, POOL_SHARED | POOL_UNLOCKED)) << "the others stay listed";
+  pool_destroy(other_flags);
+
+  pool_destroy(fresh);
+  pool_destroy(other_flags);
+  pool_destroy(other_size);
+  pool_destroy(private_pool);
+}
+
+TEST_F(Pool, LockedPoolServesTwoThreadsAtOnce) {
+  block_pool* pool = pool_create(32, 16, 256, POOL_LOCKED);
+  ASSERT_NE(nullptr, pool);
+  std::atomic<int> go{0};
+  std::atomic<int> damaged{0};
+  auto work = [&](unsigned char mark) {
+    while (!go.load()) std::this_thread::yield();
+    std::vector<unsigned char*> held;
+    for (int round = 0; round < 3000; ++round) {
+      auto* element = static_cast<unsigned char*>(pool_alloc(pool));
+      if (!element) {
+        ++damaged;
+        return;
+      }
+      std::memset(element, mark, 32);
+      held.push_back(element);
+      if (held.size() > 40 || (round % 7) == 0) {
+        unsigned char* back = held[held.size() / 2];
+        held.erase(held.begin() + static_cast<long>(held.size() / 2));
+        for (int b = 0; b < 32; ++b)
+          if (back[b] != mark) ++damaged;
+        pool_free(pool, back);
+      }
+    }
+    for (unsigned char* element : held) pool_free(pool, element);
+  };
+  std::thread a(work, static_cast<unsigned char>(0xA1));
+  std::thread b(work, static_cast<unsigned char>(0xB2));
+  go = 1;
+  a.join();
+  b.join();
+  EXPECT_EQ(0, damaged.load()) << "an element was handed to both threads, or lost";
+  EXPECT_EQ(0, pool->total);
+  pool_destroy(pool);
+}
+
+// run_once: the first caller runs the init; a caller that comes while it runs returns only
+// after it has finished.
+struct once_probe {
+  std::atomic<int> runs{0};
+  std::atomic<bool> started{false};
+  std::atomic<bool> second_calling{false};
+  std::atomic<bool> finished{false};
+};
+once_probe* probe;
+
+void slow_init() {
+  probe->runs += 1;
+  probe->started = true;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!probe->second_calling && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  // Let the second caller reach its wait while this init is still running.
+  std::this_thread::sleep_for(std::chrono::milliseconds(80));
+  probe->finished = true;
+}
+
+void expect_second_caller_waits(INIT_ONCE* word) {
+  once_probe local;
+  probe = &local;
+  std::thread first([word] { run_once(word, slow_init); });
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!local.started && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_TRUE(local.started.load()) << "the first caller never ran the init";
+  local.second_calling = true;
+  run_once(word, slow_init);
+  EXPECT_TRUE(local.finished.load()) << "the second caller returned while the init was running";
+  first.join();
+  EXPECT_EQ(1, local.runs.load());
+
+  run_once(word, slow_init);
+  EXPECT_EQ(1, local.runs.load()) << "a later call does not run it again";
+  probe = nullptr;
+}
+
+void expect_one_run_from_racing_threads(INIT_ONCE* word) {
+  once_probe local;
+  probe = &local;
+  local.second_calling = true;  // no one to wait for: only the short sleep remains
+  std::atomic<int> go{0};
+  std::atomic<int> saw_unfinished{0};
+  auto caller = [&] {
+    while (!go.load()) std::this_thread::yield();
+    run_once(word, slow_init);
+    if (!local.finished) ++saw_unfinished;
+  };
+  std::thread a(caller), b(caller);
+  go = 1;
+  a.join();
+  b.join();
+  EXPECT_EQ(1, local.runs.load());
+  EXPECT_EQ(0, saw_unfinished.load());
+  probe = nullptr;
+}
+
+TEST(RunOnce, PlatformServiceRunsTheInitOnceAndMakesTheSecondCallerWait) {
+  INIT_ONCE word{};
+  expect_second_caller_waits(&word);
+  INIT_ONCE raced{};
+  expect_one_run_from_racing_threads(&raced);
+}
+
+#ifndef _WIN32
+// The native kernel layer hides its run-once service on request, as an older platform
+// lacks it; then the once-word itself does the work.
+TEST(RunOnce, FallbackRunsTheInitOnceAndMakesTheSecondCallerWait) {
+  ASSERT_EQ(0, setenv("TESSARIX_KERNEL_NO_INIT_ONCE", "1", 1));
+  INIT_ONCE word{};
+  expect_second_caller_waits(&word);
+  LONG first_bits;
+  std::memcpy(&first_bits, &word, sizeof(first_bits));
+  EXPECT_EQ(2, first_bits) << "the once-word ends at 2";
+
+  INIT_ONCE raced{};
+  expect_one_run_from_racing_threads(&raced);
+
+  // A word already at 2 returns at once without running anything.
+  INIT_ONCE done{};
+  LONG two = 2;
+  std::memcpy(&done, &two, sizeof(two));
+  once_probe local;
+  probe = &local;
+  run_once(&done, slow_init);
+  EXPECT_EQ(0, local.runs.load());
+  probe = nullptr;
+  unsetenv("TESSARIX_KERNEL_NO_INIT_ONCE");
+}
+#endif
+
+}  // namespace
