@@ -50,21 +50,6 @@ TEST(RandomGenerator, ReproducesTheKnownSequences) {
   EXPECT_EQ(0x47752D85u, random_next()) << "first word after seed 12345";
 }
 
-TEST(RandomGenerator, SeedingResetsIndicesAndMarksSeeded) {
-  random_generator().seeded = 0;
-  random_seed(7);
-  EXPECT_EQ(1, random_generator().seeded);
-  // 31 warm-up steps from i = 0, j = 10, each index counting down and wrapping at 16.
-  EXPECT_EQ((0 - 31 % 17 + 17) % 17, random_generator().i);
-  EXPECT_EQ((10 - 31 % 17 + 17) % 17, random_generator().j);
-  for (int n = 0; n < 100; ++n) {
-    random_next();
-    ASSERT_NE(random_generator().i, random_generator().j) << "step " << n;
-    ASSERT_GE(random_generator().i, 0);
-    ASSERT_LE(random_generator().i, 16);
-  }
-}
-
 TEST(RandomGenerator, ScalesTheWordOntoTheRange) {
   struct {
     int32_t max;
