@@ -12,6 +12,8 @@ constexpr int32_t GADGET_EVENT_RIGHT_CLICK = 1;
 constexpr int32_t GADGET_EVENT_LEFT_DOUBLE_CLICK = 2;
 constexpr int32_t GADGET_EVENT_RIGHT_DOUBLE_CLICK = 3;
 constexpr int32_t GADGET_EVENT_DRAG_START = 14002;
+// The size that every kind's record gives for itself.
+constexpr int32_t GADGET_KIND_SIZE = 160;
 
 struct gadget_record;
 
@@ -68,3 +70,25 @@ intptr_t gadget_button(intptr_t number, int32_t x, int32_t y, int32_t width, int
                        uint32_t flags = 0);
 intptr_t gadget_image(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height, HANDLE image,
                       uint32_t flags = 0);
+
+// The image gadget's procedure, between gadget_procedure and the "STATIC" class's own.
+LRESULT CALLBACK image_gadget_procedure(HWND control, UINT message, WPARAM wparam, LPARAM lparam);
+// Renews the parent window's background under a control that does not cover it (no
+// picture, an icon, or a picture with alpha).
+void image_gadget_refresh_parent(gadget_record* gadget, HWND control);
+
+// Alpha drawing of 32-bit pictures. Every routine does nothing (result 0) while the
+// platform's AlphaBlend is missing.
+// 1 for a 32-bit DIB section, or a 32-bit bitmap with any non-zero alpha byte; else 0.
+int32_t bitmap_has_alpha(HANDLE handle);
+// The bitmap's 32-bit pixels: its own memory (*copied 0), or a main-heap copy made with
+// rows top-down (*copied 1, the caller frees it); null when they cannot be had.
+void* bitmap_pixels32(HANDLE handle, int32_t* copied);
+// A premultiplied 32-bit bottom-up copy of the bitmap, owned by the caller; 0 on failure.
+// dc may be null: a memory device context is made for the copy.
+HBITMAP alpha_copy_create(HANDLE handle, HDC dc);
+// Blends the premultiplied bitmap onto dc; a width or height of 0 takes the bitmap's size,
+// a null source makes a memory context. 1 when drawn.
+int32_t alpha_draw(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, HBITMAP bitmap, HDC source,
+                   uint8_t constant_alpha);
+void alpha_delete(HBITMAP bitmap);
