@@ -1,0 +1,148 @@
+#include <chrono>
+
+#include "window_test_support.h"
+
+namespace {
+
+using EventWait = WindowTest;
+using clock_type = std::chrono::steady_clock;
+
+long long elapsed_ms(clock_type::time_point since) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(clock_type::now() - since).count();
+}
+
+TEST_F(EventWait, AClickOnAButtonComesBackFromTheSameWaitAndTheObjectOutlivesATimeOut) {
+  ASSERT_NE(0, window_open(0, 0, 0, 320, 360, "click", 0xCA0001));
+  HWND window = window_handle(0);
+  HWND button = make_button(window, 1, 20, 20);
+  ASSERT_NE(nullptr, button);
+  settle();
+
+  PostMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  PostMessageA(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  std::vector<waited> seen = pump_until(EVENT_GADGET, 2000);
+  ASSERT_TRUE(contains_code(seen, EVENT_GADGET)) << seen;
+  EXPECT_FALSE(contains_code(seen, WM_LBUTTONUP)) << "the wait that took the button-up gave the event: " << seen;
+  EXPECT_EQ(1, event_gadget());
+  EXPECT_EQ(0, library->current.type) << "BN_CLICKED";
+  EXPECT_EQ(0, library->current.window);
+
+  // Nothing to do: 0 after about the time-out, and the gadget of the click stays.
+  settle();
+  auto start = clock_type::now();
+  int32_t code = window_wait_event(1000);
+  long long ms = elapsed_ms(start);
+  if (code == 0) {
+    EXPECT_GE(ms, 900);
+    EXPECT_LT(ms, 3000) << "generous: the machine may be busy";
+  } else {
+    ADD_FAILURE() << "a message came during the quiet wait: " << code << " after " << ms << " ms";
+  }
+  EXPECT_EQ(1, event_gadget());
+
+  start = clock_type::now();
+  EXPECT_EQ(0, window_wait_event(0));
+  EXPECT_LT(elapsed_ms(start), 500) << "a time-out of 0 does not wait";
+  EXPECT_EQ(1, event_gadget());
+  window_free(0);
+}
+
+TEST_F(EventWait, CloseIsAMessageFirstAndAnEventOfTheWindowLaterAndTheWindowStays) {
+  ASSERT_NE(0, window_open(3, 0, 0, 200, 100, "close", WINDOW_INVISIBLE));
+  HWND window = window_handle(3);
+  settle();
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WM_CLOSE, window_wait_event(500)) << "the retrieved message's own number";
+  EXPECT_EQ(-1, library->current.type);
+  EXPECT_EQ(3, library->current.window);
+  EXPECT_EQ(EVENT_CLOSE_WINDOW, window_wait_event(0)) << "then the queued event";
+  EXPECT_EQ(3, library->current.object);
+  EXPECT_EQ(3, library->current.window);
+  EXPECT_EQ(0, library->current.type);
+  EXPECT_EQ(0u, library->current.wparam);
+  EXPECT_TRUE(IsWindow(window)) << "the close box only reports";
+  window_free(3);
+}
+
+TEST_F(EventWait, EqualQueuedEventsInARowComeBackOnce) {
+  ASSERT_NE(0, window_open(0, 0, 0, 200, 100, "merge", WINDOW_INVISIBLE));
+  HWND window = window_handle(0);
+  settle();
+  SendMessageA(window, WM_CLOSE, 0, 0);
+  SendMessageA(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(EVENT_CLOSE_WINDOW, window_wait_event(0));
+  EXPECT_EQ(0, event_queue_length()) << "the two merged";
+
+  SendMessageA(window, WM_CLOSE, 0, 0);
+  SendMessageA(window, WM_MOVE, 0, 0);
+  SendMessageA(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(EVENT_CLOSE_WINDOW, window_wait_event(0));
+  EXPECT_EQ(EVENT_MOVE_WINDOW, window_wait_event(0));
+  EXPECT_EQ(EVENT_CLOSE_WINDOW, window_wait_event(0)) << "an event between keeps them apart";
+  window_free(0);
+}
+
+// Whether block is a live block of the main heap.
+bool main_heap_holds(const void* block) {
+  PROCESS_HEAP_ENTRY entry{};
+  bool found = false;
+  HeapLock(main_heap());
+  while (HeapWalk(main_heap(), &entry))
+    if (entry.lpData == block && (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)) found = true;
+  HeapUnlock(main_heap());
+  return found;
+}
+
+intptr_t released;
+void release_data(intptr_t data) { released = data; }
+
+TEST_F(EventWait, DataOfAnEventAndAHeldBlockAreReleasedByTheNextWait) {
+  ASSERT_NE(0, window_open(0, 0, 0, 200, 100, "data", WINDOW_INVISIBLE));
+  HWND window = window_handle(0);
+  settle();
+  released = 0;
+  event_queue_add(EVENT_GADGET, 9, 0, 0, 77, release_data);
+  EXPECT_EQ(EVENT_GADGET, window_wait_event(0));
+  EXPECT_EQ(77, library->current.data);
+  EXPECT_EQ(0, released) << "the data lives as long as its event is the current one";
+  window_wait_event(0);
+  EXPECT_EQ(77, released);
+  EXPECT_EQ(0, library->current.data);
+
+  // A gadget data block comes with an immediate event and goes at the next wait.
+  auto* block = static_cast<window_data_block*>(main_heap_alloc(sizeof(window_data_block)));
+  block->buffer = main_heap_alloc(16);
+  PostMessageA(window, EVENT_GADGET_DATA, 5, reinterpret_cast<LPARAM>(block));
+  EXPECT_EQ(EVENT_GADGET_DATA, window_wait_event(500));
+  EXPECT_EQ(5, event_gadget());
+  EXPECT_EQ(block, library->held_block);
+  window_wait_event(0);
+  EXPECT_EQ(nullptr, library->held_block);
+
+  // Two blocks before a wait releases them: the first one is not lost.
+  auto* first = static_cast<window_data_block*>(main_heap_alloc(sizeof(window_data_block)));
+  auto* second = static_cast<window_data_block*>(main_heap_alloc(sizeof(window_data_block)));
+  SendMessageA(window, EVENT_WINDOW_DATA, 0, reinterpret_cast<LPARAM>(first));
+  SendMessageA(window, EVENT_WINDOW_DATA, 0, reinterpret_cast<LPARAM>(second));
+  EXPECT_EQ(second, library->held_block);
+  EXPECT_FALSE(main_heap_holds(first)) << "the replaced block was released";
+  EXPECT_TRUE(main_heap_holds(second));
+  window_wait_event(0);
+  EXPECT_FALSE(main_heap_holds(second));
+  window_free(0);
+}
+
+TEST_F(EventWait, ARetrievedNullMessageGivesZeroButUpdatesTheCurrentEvent) {
+  // A WM_NULL comes back as 0, like a time-out, but it is a retrieved message.
+  ASSERT_NE(0, window_open(0, 0, 0, 200, 100, "null", WINDOW_INVISIBLE));
+  HWND window = window_handle(0);
+  settle();
+  library->current.wparam = 5;
+  PostMessageA(window, WM_NULL, 0, 0);
+  EXPECT_EQ(0, window_wait_event(500));
+  EXPECT_EQ(0u, library->current.wparam) << "the current record was updated";
+  EXPECT_EQ(-1, library->current.type);
+  window_free(0);
+}
+
+}  // namespace

@@ -1,0 +1,250 @@
+#include <cstdio>
+#include <cstring>
+
+#include "runtime/core/registry.h"
+#include "runtime/gadget/gadget.h"
+#include "window_test_support.h"
+
+namespace {
+
+using WindowOpen = WindowTest;
+
+constexpr uint32_t APPLICATION_FLAGS = 0xCA0001;
+
+TEST_F(WindowOpen, TheApplicationWindowHasItsClientSizeCentredWithItsOwnClass) {
+  intptr_t result = window_open(0, 100, 100, 320, 360, "Tessarix V1.1", APPLICATION_FLAGS);
+  HWND window = window_handle(0);
+  ASSERT_NE(nullptr, window);
+  EXPECT_EQ(reinterpret_cast<intptr_t>(window), result) << "a fixed number gives the handle";
+  pump(300);
+
+  RECT client;
+  GetClientRect(window, &client);
+  EXPECT_EQ(320, client.right - client.left);
+  EXPECT_EQ(360, client.bottom - client.top);
+  RECT outer;
+  GetWindowRect(window, &outer);
+  EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2, outer.left) << "centred, 100 unused";
+  EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2, outer.top) << "centred, 100 unused";
+
+  char text[64] = {};
+  GetClassNameA(window, text, sizeof text);
+  EXPECT_STREQ("WindowClass_0", text);
+  GetWindowTextA(window, text, sizeof text);
+  EXPECT_STREQ("Tessarix V1.1", text);
+  auto style = static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE));
+  EXPECT_EQ(static_cast<DWORD>(WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX),
+            style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME | WS_POPUP))
+      << std::hex << "style 0x" << style;
+  EXPECT_TRUE(IsWindowVisible(window));
+  EXPECT_EQ(1, reinterpret_cast<intptr_t>(GetPropA(window, "QX_WindowID")));
+  EXPECT_EQ(window, gadget_list_use(nullptr)) << "a new window is the current gadget list";
+
+  window_object* object = window_lookup(0);
+  ASSERT_NE(nullptr, object);
+  EXPECT_EQ(2, object->accel_count);
+  EXPECT_EQ(-1, object->reserved);
+  EXPECT_NE(nullptr, object->accel_table);
+  ACCEL entries[4] = {};
+  ASSERT_EQ(2, CopyAcceleratorTableA(object->accel_table, entries, 4));
+  EXPECT_EQ(FVIRTKEY | FNOINVERT, entries[0].fVirt & ~0x80);
+  EXPECT_EQ(VK_TAB, entries[0].key);
+  EXPECT_EQ(CMD_TAB_NEXT, entries[0].cmd);
+  EXPECT_EQ(FVIRTKEY | FNOINVERT | FSHIFT, entries[1].fVirt & ~0x80);
+  EXPECT_EQ(CMD_TAB_PREVIOUS, entries[1].cmd);
+  window_free(0);
+}
+
+TEST_F(WindowOpen, OpeningANumberAgainFreesTheFirstWindowItsClassAndItsEvents) {
+  ASSERT_NE(0, window_open(0, 0, 0, 200, 100, "first", WINDOW_INVISIBLE));
+  HWND first = window_handle(0);
+  ASSERT_NE(0, window_open(1, 0, 0, 200, 100, "other", WINDOW_INVISIBLE));
+  SendMessageA(first, WM_CLOSE, 0, 0);
+  SendMessageA(window_handle(1), WM_CLOSE, 0, 0);
+  ASSERT_EQ(2, event_queue_length());
+
+  ASSERT_NE(0, window_open(0, 0, 0, 200, 100, "second", WINDOW_INVISIBLE));
+  EXPECT_FALSE(IsWindow(first));
+  EXPECT_NE(first, window_handle(0));
+  EXPECT_EQ(EVENT_CLOSE_WINDOW, event_queue_take()) << "the other window's event stays";
+  EXPECT_EQ(1, library->working.window);
+  EXPECT_EQ(0, event_queue_take()) << "the first window's event went with it";
+
+  window_free(0);
+  window_free(1);
+  WNDCLASSA info;
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(GetClassInfoA(program_module(), "WindowClass_0", &info)) << "the class went with the window";
+  EXPECT_EQ(static_cast<DWORD>(ERROR_CLASS_DOES_NOT_EXIST), GetLastError());
+  EXPECT_EQ(nullptr, window_handle(0));
+  EXPECT_EQ(0, window_resize(0, IGNORE, IGNORE, IGNORE, IGNORE)) << "no window, no resize";
+  window_free(0);  // a number without a window: nothing happens
+}
+
+TEST_F(WindowOpen, ADynamicWindowIsNamedByItsNumber) {
+  intptr_t number = window_open(OBJECT_ANY, IGNORE, IGNORE, 150, 80, nullptr, WINDOW_INVISIBLE | WINDOW_NO_GADGET_LIST);
+  ASSERT_NE(0, number);
+  HWND window = window_handle(number);
+  ASSERT_NE(nullptr, window);
+  EXPECT_NE(reinterpret_cast<intptr_t>(window), number) << "the dynamic number, not the handle";
+  char expected[48], name[48] = {};
+  std::snprintf(expected, sizeof expected, "WindowClass_%lld", static_cast<long long>(number));
+  GetClassNameA(window, name, sizeof name);
+  EXPECT_STREQ(expected, name);
+  EXPECT_EQ(number + 1, reinterpret_cast<intptr_t>(GetPropA(window, "QX_WindowID")));
+  GetWindowTextA(window, name, sizeof name);
+  EXPECT_STREQ("", name) << "a missing title is the empty text";
+  EXPECT_NE(window, gadget_list_use(nullptr)) << "asked not to become the gadget list";
+  window_free(number);
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_EQ(nullptr, window_handle(number));
+}
+
+TEST_F(WindowOpen, FlagsGiveTheStyleAndTheFirstShowing) {
+  struct row {
+    uint32_t flags;
+    DWORD style_mask;
+    DWORD style;
+    DWORD ex_style_mask;
+    DWORD ex_style;
+    bool visible;
+    bool zoomed;
+  } rows[] = {
+      {0, WS_CAPTION | WS_SYSMENU | WS_THICKFRAME, WS_CAPTION, 0, 0, true, false},
+      {WINDOW_INVISIBLE, WS_CAPTION | WS_SYSMENU, WS_CAPTION, 0, 0, false, false},
+      {WINDOW_TOOL | WS_SYSMENU | WS_MINIMIZEBOX, WS_CAPTION | WS_MINIMIZEBOX, WS_CAPTION, WS_EX_TOOLWINDOW,
+       WS_EX_TOOLWINDOW, true, false},
+      {WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX | WS_MAXIMIZE, WS_MAXIMIZE, WS_MAXIMIZE, 0, 0, true,
+       true},
+  };
+  for (const row& r : rows) {
+    ASSERT_NE(0, window_open(2, 10, 10, 200, 120, "flags", r.flags)) << std::hex << r.flags;
+    HWND window = window_handle(2);
+    pump(100);
+    EXPECT_EQ(r.style, static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)) & r.style_mask) << std::hex << r.flags;
+    EXPECT_EQ(r.ex_style, static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)) & r.ex_style_mask)
+        << std::hex << r.flags;
+    EXPECT_EQ(r.visible, IsWindowVisible(window) != 0) << std::hex << r.flags;
+    EXPECT_EQ(r.zoomed, IsZoomed(window) != 0) << std::hex << r.flags;
+    EXPECT_EQ(r.zoomed ? 1 : 0, window_lookup(2)->min_max_state) << std::hex << r.flags;
+    window_free(2);
+  }
+}
+
+TEST_F(WindowOpen, ResizeTakesClientSizesAndKeepsWhatIsIgnored) {
+  ASSERT_NE(0, window_open(0, 40, 30, 300, 200, "resize", WS_CAPTION | WS_SYSMENU));
+  HWND window = window_handle(0);
+  pump(200);
+  RECT before;
+  GetWindowRect(window, &before);
+
+  EXPECT_NE(0, window_resize(0, IGNORE, IGNORE, IGNORE, IGNORE));
+  pump(100);
+  RECT after;
+  GetWindowRect(window, &after);
+  EXPECT_EQ(before.left, after.left);
+  EXPECT_EQ(before.top, after.top);
+  EXPECT_EQ(before.right, after.right);
+  EXPECT_EQ(before.bottom, after.bottom);
+
+  struct row {
+    int32_t width, height;
+    int32_t client_width, client_height;
+  } rows[] = {{250, 150, 250, 150}, {IGNORE, 120, 250, 120}, {180, IGNORE, 180, 120}};
+  for (const row& r : rows) {
+    EXPECT_NE(0, window_resize(0, IGNORE, IGNORE, r.width, r.height));
+    pump(100);
+    RECT client;
+    GetClientRect(window, &client);
+    EXPECT_EQ(r.client_width, client.right) << "width " << r.width << ", height " << r.height;
+    EXPECT_EQ(r.client_height, client.bottom) << "width " << r.width << ", height " << r.height;
+    GetWindowRect(window, &after);
+    EXPECT_EQ(before.left, after.left) << "the position stays";
+    EXPECT_EQ(before.top, after.top) << "the position stays";
+  }
+  window_free(0);
+}
+
+TEST_F(WindowOpen, ResizeCountsTheMenuBarOnlyWhenTheHeightIsKept) {
+  ASSERT_NE(0, window_open(0, 40, 30, 300, 200, "menu", WS_CAPTION | WS_SYSMENU | WINDOW_INVISIBLE));
+  HWND window = window_handle(0);
+  HMENU menu = CreateMenu();
+  AppendMenuA(menu, MF_STRING, 100, "Datei");
+  SetMenu(window, menu);
+  RECT client;
+  GetClientRect(window, &client);
+  const LONG height_under_menu = client.bottom;
+  ASSERT_LT(height_under_menu, 200) << "the menu bar took its height from the client area";
+  EXPECT_NE(0, window_resize(0, IGNORE, IGNORE, 280, IGNORE));
+  GetClientRect(window, &client);
+  EXPECT_EQ(280, client.right);
+  EXPECT_EQ(height_under_menu, client.bottom) << "height kept: the menu bar is counted";
+  EXPECT_NE(0, window_resize(0, IGNORE, IGNORE, 280, 200));
+  GetClientRect(window, &client);
+  EXPECT_EQ(200 - GetSystemMetrics(SM_CYMENU), client.bottom) << "a given height does not count the menu bar";
+  window_free(0);
+}
+
+TEST_F(WindowOpen, EraseAroundGadgetsCutsOutPushButtonsOnly) {
+  // Visible: the controls of a hidden window are invisible too, and nothing is cut out.
+  ASSERT_NE(0, window_open(0, 0, 0, 200, 100, "erase", WINDOW_NO_GADGET_LIST));
+  HWND window = window_handle(0);
+  HWND push = make_button(window, 1, 10, 10);
+  HWND check = CreateWindowExA(0, "Button", "x", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 110, 10, 80, 24, window,
+                               nullptr, program_module(), nullptr);
+  for (int i = 0; i < 3; ++i) window_set_erase_around_gadgets(0, 1);
+  EXPECT_EQ(&window_erase_around_gadgets, window_lookup(0)->erase_routine);
+
+  // Draw into a memory bitmap: black first, then erased; only pixels outside the push
+  // button take the button-face colour.
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 200, 100);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  RECT all{0, 0, 200, 100};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  EXPECT_EQ(0, window_erase_around_gadgets(dc, window));
+  COLORREF face = GetNearestColor(dc, GetSysColor(COLOR_BTNFACE));
+  EXPECT_EQ(RGB(0, 0, 0), GetPixel(dc, 20, 20)) << "under the push button";
+  EXPECT_EQ(face, GetPixel(dc, 120, 20)) << "under the check box";
+  EXPECT_EQ(face, GetPixel(dc, 100, 80)) << "the free background";
+  HRGN clip = CreateRectRgn(0, 0, 1, 1);
+  EXPECT_EQ(0, GetClipRgn(dc, clip)) << "the device context's clipping is given back";
+  DeleteObject(clip);
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
+
+  window_set_erase_around_gadgets(0, 0);
+  EXPECT_EQ(nullptr, window_lookup(0)->erase_routine);
+  window_set_erase_around_gadgets(7, 1);  // no window: ignored
+  (void)push;
+  (void)check;
+  window_free(0);
+}
+
+TEST_F(WindowOpen, TheGadgetListFollowsTheWindowsAndForgetsADestroyedOne) {
+  ASSERT_NE(0, window_open(0, 0, 0, 200, 100, "a", WINDOW_INVISIBLE));
+  HWND a = window_handle(0);
+  ASSERT_NE(0, window_open(1, 0, 0, 200, 100, "b", WINDOW_INVISIBLE));
+  HWND b = window_handle(1);
+  EXPECT_EQ(b, gadget_list_use(nullptr));
+  EXPECT_EQ(b, gadget_list_use(a)) << "the previous list comes back";
+  EXPECT_EQ(a, gadget_list_use(nullptr));
+  EXPECT_EQ(a, gadget_state()->current_list) << "a's own saved state is back";
+  window_free(0);
+  EXPECT_EQ(nullptr, gadget_list_use(nullptr)) << "the destroyed current list is forgotten";
+  EXPECT_EQ(nullptr, gadget_list_use(b)) << "no previous list";
+  EXPECT_EQ(b, gadget_list_use(nullptr));
+  window_free(1);
+}
+
+TEST(DrawingSupport, FindsAlphaBlendAtStartAndLetsItGoAtTheEnd) {
+  runtime_start();
+  EXPECT_NE(nullptr, drawing_alpha_blend());
+  runtime_end_libraries();
+  EXPECT_EQ(nullptr, drawing_alpha_blend());
+}
+
+}  // namespace

@@ -1,0 +1,325 @@
+#include <algorithm>
+
+#include "window_test_support.h"
+
+namespace {
+
+using WindowProcedure = WindowTest;
+
+constexpr uint32_t SIZABLE = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME;
+
+struct queued_event {
+  int32_t code;
+  intptr_t object;
+  intptr_t window;
+  int32_t type;
+};
+
+TEST_F(WindowProcedure, MessagesOfAProgramWindowBecomeQueuedEvents) {
+  ASSERT_NE(0, window_open(4, 0, 0, 200, 100, "events", WINDOW_INVISIBLE));
+  HWND window = window_handle(4);
+  settle();
+  struct row {
+    UINT message;
+    WPARAM wparam;
+    LPARAM lparam;
+    LRESULT result;
+    bool queued;
+    queued_event expected;
+  } rows[] = {
+      {WM_MOVE, 0, MAKELPARAM(10, 10), 0, true, {EVENT_MOVE_WINDOW, 4, 4, 0}},
+      {WM_CLOSE, 0, 0, 0, true, {EVENT_CLOSE_WINDOW, 4, 4, 0}},
+      {WM_SIZE, SIZE_RESTORED, MAKELPARAM(200, 100), 0, true, {EVENT_SIZE_WINDOW, 0, 4, 0}},
+      {WM_SIZE, SIZE_MAXSHOW, MAKELPARAM(200, 100), 0, true, {EVENT_SIZE_WINDOW, 0, 4, 0}},
+      {12501, 9, WM_LBUTTONDOWN, 0, true, {EVENT_ICON, 9, 4, 0}},
+      {12501, 9, WM_RBUTTONDOWN, 0, true, {EVENT_ICON, 9, 4, 1}},
+      {12501, 9, WM_LBUTTONDBLCLK, 0, true, {EVENT_ICON, 9, 4, 2}},
+      {12501, 9, WM_RBUTTONDBLCLK, 0, true, {EVENT_ICON, 9, 4, 3}},
+      {12501, 9, WM_MOUSEMOVE, 0, false, {}},
+      {WM_ACTIVATE, WA_ACTIVE, 0, 1, true, {EVENT_ACTIVATE_WINDOW, 0, 4, 0}},
+  };
+  for (const row& r : rows) {
+    EXPECT_EQ(r.result, SendMessageA(window, r.message, r.wparam, r.lparam)) << "message " << r.message;
+    int32_t code = event_queue_take();
+    if (!r.queued) {
+      EXPECT_EQ(0, code) << "message " << r.message << ", lParam " << r.lparam;
+      continue;
+    }
+    const event_record& w = library->working;
+    EXPECT_EQ(r.expected.code, code) << "message " << r.message;
+    EXPECT_EQ(r.expected.object, w.object) << "message " << r.message;
+    EXPECT_EQ(r.expected.window, w.window) << "message " << r.message;
+    EXPECT_EQ(r.expected.type, w.type) << "message " << r.message << ", lParam " << r.lparam;
+    while (event_queue_take()) {
+    }
+  }
+  // 12501 also wakes a waiting loop with a WM_NULL.
+  MSG msg;
+  EXPECT_TRUE(PeekMessageA(&msg, window, WM_NULL, WM_NULL, PM_REMOVE));
+  window_free(4);
+}
+
+TEST_F(WindowProcedure, CommandsAndTimersMarkImmediateEvents) {
+  ASSERT_NE(0, window_open(0, 0, 0, 200, 100, "commands", WINDOW_INVISIBLE));
+  HWND window = window_handle(0);
+  HWND as_menu = make_button(window, COMMAND_AS_MENU_ID, 0, 0);
+  HWND gadget = make_button(window, 12, 0, 30);
+  settle();
+  struct row {
+    UINT message;
+    WPARAM wparam;
+    LPARAM lparam;
+    int32_t pending;
+    intptr_t object;
+    int32_t type;
+    const char* what;
+  } rows[] = {
+      {WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), reinterpret_cast<LPARAM>(gadget), EVENT_GADGET, 12, 0, "a control"},
+      {WM_COMMAND, MAKEWPARAM(0, BN_DOUBLECLICKED), reinterpret_cast<LPARAM>(gadget), EVENT_GADGET, 12, 5,
+       "its notification is the type"},
+      {WM_COMMAND, MAKEWPARAM(33, BN_CLICKED), reinterpret_cast<LPARAM>(as_menu), EVENT_MENU, 33, 0,
+       "a control numbered -10000 reports menu commands"},
+      {WM_COMMAND, MAKEWPARAM(200, 0), 0, EVENT_MENU, 200, -1, "a menu"},
+      {WM_COMMAND, MAKEWPARAM(300, 1), 0, EVENT_MENU, 300, -1, "an accelerator of the program's own"},
+      {WM_TIMER, 7, 0, EVENT_TIMER, 7, -1, "a timer"},
+  };
+  for (const row& r : rows) {
+    library->working.pending_code = 0;
+    library->working.type = -1;
+    EXPECT_EQ(0, SendMessageA(window, r.message, r.wparam, r.lparam)) << r.what;
+    EXPECT_EQ(r.pending, library->working.pending_code) << r.what;
+    EXPECT_EQ(r.object, library->working.object) << r.what;
+    EXPECT_EQ(r.type, library->working.type) << r.what;
+    EXPECT_EQ(0, library->working.window) << r.what;
+  }
+  EXPECT_EQ(0, event_queue_length()) << "immediate events are not queued";
+  window_free(0);
+}
+
+TEST_F(WindowProcedure, SizeLimitsGoIntoTheMinMaxInfo) {
+  ASSERT_NE(0, window_open(0, 0, 0, 200, 100, "limits", SIZABLE | WINDOW_INVISIBLE));
+  ASSERT_NE(0, window_open(1, 0, 0, 200, 100, "tool", WINDOW_TOOL | WINDOW_INVISIBLE));
+  window_object* object = window_lookup(0);
+  object->min_width = 150;
+  object->max_height = 400;
+  MINMAXINFO info{};
+  info.ptMinTrackSize = POINT{11, 12};
+  info.ptMaxTrackSize = POINT{13, 14};
+  EXPECT_EQ(0, window_procedure(window_handle(0), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info)));
+  EXPECT_EQ(150, info.ptMinTrackSize.x);
+  EXPECT_EQ(12, info.ptMinTrackSize.y) << "no limit: left as it was";
+  EXPECT_EQ(13, info.ptMaxTrackSize.x);
+  EXPECT_EQ(400, info.ptMaxTrackSize.y);
+
+  info.ptMinTrackSize = POINT{11, 12};
+  EXPECT_EQ(0, window_procedure(window_handle(1), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info)));
+  EXPECT_EQ(1, info.ptMinTrackSize.x) << "a tool window may be as narrow as one pixel";
+
+  // Through the platform: the window cannot be made narrower than its limit.
+  object->min_width = 260;
+  EXPECT_NE(0, window_resize(0, IGNORE, IGNORE, 100, IGNORE));
+  RECT rect;
+  GetWindowRect(window_handle(0), &rect);
+  EXPECT_EQ(260, rect.right - rect.left);
+  window_free(0);
+  window_free(1);
+}
+
+TEST_F(WindowProcedure, MessagesOfNoProgramWindowAreHandledWithWindowMinusOne) {
+  // Any window without "QX_WindowID" will do; the window procedure is called as the class
+  // procedure would call it.
+  HWND foreign = CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(nullptr, foreign);
+  settle();
+  EXPECT_EQ(0, window_procedure(foreign, WM_CLOSE, 0, 0));
+  EXPECT_EQ(0, window_procedure(foreign, WM_MOVE, 0, 0));
+  EXPECT_EQ(1, window_procedure(foreign, WM_SIZE, 0, 0));
+  EXPECT_EQ(0, event_queue_length()) << "move and close of no program window post nothing";
+  MINMAXINFO info{};
+  EXPECT_EQ(NOT_HANDLED, window_procedure(foreign, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info)));
+  EXPECT_EQ(NOT_HANDLED, window_procedure(foreign, WM_TIMER, 1, 0));
+  HDC dc = GetDC(foreign);
+  EXPECT_EQ(NOT_HANDLED, window_procedure(foreign, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0));
+  ReleaseDC(foreign, dc);
+  EXPECT_EQ(EVENT_REPAINT, event_queue_take()) << "a repaint is posted even without a window number";
+  EXPECT_EQ(-1, library->working.window);
+  EXPECT_EQ(NOT_HANDLED, window_procedure(foreign, WM_NOTIFY, 0, 0)) << "no header, no gadget";
+  DestroyWindow(foreign);
+}
+
+TEST_F(WindowProcedure, ACallbackThatAnswersTakesTheMessageEntirely) {
+  ASSERT_NE(0, window_open(0, 0, 0, 200, 100, "callback", WINDOW_INVISIBLE));
+  HWND window = window_handle(0);
+  settle();
+  static int seen;
+  seen = 0;
+  window_lookup(0)->callback = [](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
+    if (message != WM_CLOSE) return CALLBACK_DEFAULT;
+    ++seen;
+    return 0;
+  };
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WM_CLOSE, window_wait_event(500)) << "the message itself comes back";
+  EXPECT_EQ(1, seen);
+  EXPECT_EQ(0, event_queue_length()) << "no event for a swallowed message";
+
+  SendMessageA(window, WM_MOVE, 0, 0);
+  EXPECT_EQ(1, event_queue_length()) << "CALLBACK_DEFAULT lets the runtime go on";
+  while (event_queue_take()) {
+  }
+
+  // The library's global callback serves windows without one of their own.
+  window_lookup(0)->callback = nullptr;
+  library->global_callback = [](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
+    return message == WM_MOVE ? 5 : CALLBACK_DEFAULT;
+  };
+  EXPECT_EQ(5, SendMessageA(window, WM_MOVE, 0, 0));
+  EXPECT_EQ(0, event_queue_length());
+  library->global_callback = nullptr;
+  window_free(0);
+}
+
+TEST_F(WindowProcedure, MaximiseRestoreAndMinimisePostTheirEventsInOrder) {
+  ASSERT_NE(0, window_open(0, 50, 50, 300, 200, "sizes", SIZABLE));
+  HWND window = window_handle(0);
+  settle();
+  // The window manager may answer a change of state with further plain resizes; those may
+  // follow, but nothing else may come before or between the events of the change.
+  auto expect_order = [](const std::vector<int32_t>& expected, std::vector<int32_t> got, bool more_sizes_allowed,
+                         const char* what) {
+    std::vector<int32_t> head(got.begin(), got.begin() + std::min(got.size(), expected.size()));
+    EXPECT_EQ(expected, head) << what;
+    for (size_t i = expected.size(); i < got.size(); ++i) {
+      EXPECT_TRUE(more_sizes_allowed && got[i] == EVENT_SIZE_WINDOW) << what << ": then " << got[i];
+    }
+  };
+  auto size_events = [&](int ms) {
+    std::vector<int32_t> codes;
+    for (const waited& w : pump(ms))
+      if (w.type != -1 && w.window == 0 &&
+          (w.code == EVENT_SIZE_WINDOW || w.code == EVENT_MINIMIZE_WINDOW || w.code == EVENT_MAXIMIZE_WINDOW ||
+           w.code == EVENT_RESTORE_WINDOW))
+        codes.push_back(w.code);
+    return codes;
+  };
+  ShowWindow(window, SW_MAXIMIZE);
+  expect_order({EVENT_MAXIMIZE_WINDOW, EVENT_SIZE_WINDOW}, size_events(600), true, "maximise");
+  ShowWindow(window, SW_RESTORE);
+  expect_order({EVENT_RESTORE_WINDOW, EVENT_SIZE_WINDOW}, size_events(600), true, "restore");
+  window_resize(0, IGNORE, IGNORE, 250, 150);
+  expect_order({EVENT_SIZE_WINDOW}, size_events(600), true, "a plain resize");
+  ShowWindow(window, SW_MINIMIZE);
+  expect_order({EVENT_MINIMIZE_WINDOW}, size_events(600), false, "minimise");
+  EXPECT_EQ(1, window_lookup(0)->min_max_state);
+  ShowWindow(window, SW_RESTORE);
+  expect_order({EVENT_RESTORE_WINDOW, EVENT_SIZE_WINDOW}, size_events(600), true, "restore after minimise");
+  EXPECT_EQ(0, window_lookup(0)->min_max_state);
+  window_free(0);
+}
+
+// Tab and Shift+Tab as the wait sees them: a key message for the focused control, with the
+// Shift key's state in the thread's keyboard state.
+int32_t press_tab(HWND focus, bool shift) {
+  BYTE keys[256];
+  GetKeyboardState(keys);
+  keys[VK_SHIFT] = keys[VK_LSHIFT] = shift ? 0x80 : 0;
+  SetKeyboardState(keys);
+  PostMessageA(focus, WM_KEYDOWN, VK_TAB, 1);
+  int32_t code = window_wait_event(500);
+  keys[VK_SHIFT] = keys[VK_LSHIFT] = 0;
+  SetKeyboardState(keys);
+  return code;
+}
+
+TEST_F(WindowProcedure, TabAndShiftTabMoveTheFocusRoundTheTabStopsWithoutAnEvent) {
+  ASSERT_NE(0, window_open(0, 0, 0, 300, 200, "tabs", 0xCA0001));
+  HWND window = window_handle(0);
+  HWND first = make_button(window, 1, 10, 10);
+  HWND second = make_button(window, 2, 10, 40);
+  HWND no_stop = make_button(window, 3, 10, 70, 0);
+  HWND hidden = make_button(window, 4, 10, 100);
+  ShowWindow(hidden, SW_HIDE);
+  HWND disabled = make_button(window, 5, 10, 130);
+  EnableWindow(disabled, FALSE);
+  HWND third = make_button(window, 6, 100, 10);
+  SetActiveWindow(window);
+  settle();
+  ASSERT_EQ(window, GetActiveWindow());
+
+  struct row {
+    HWND from;
+    bool shift;
+    HWND to;
+    const char* what;
+  } rows[] = {
+      {first, false, second, "Tab to the next tab stop"},
+      {second, false, third, "Tab skips controls that are no tab stops, hidden or disabled"},
+      {third, false, first, "Tab on the last goes round to the first"},
+      {first, true, third, "Shift+Tab on the first goes round to the last"},
+      {third, true, second, "Shift+Tab to the one before"},
+      {no_stop, false, no_stop, "Tab from a control that is no tab stop changes nothing"},
+      {no_stop, true, third, "Shift+Tab from there goes to the last tab stop"},
+  };
+  for (const row& r : rows) {
+    SetFocus(r.from);
+    ASSERT_EQ(r.from, GetFocus()) << r.what;
+    EXPECT_EQ(WM_KEYDOWN, press_tab(r.from, r.shift)) << r.what << ": the key's own number, no event";
+    EXPECT_EQ(r.to, GetFocus()) << r.what;
+    EXPECT_EQ(0, event_queue_length()) << r.what;
+    while (event_queue_take()) {
+    }
+  }
+  window_free(0);
+}
+
+TEST_F(WindowProcedure, ActivationGivesTheFocusBackToTheControlThatHadIt) {
+  ASSERT_NE(0, window_open(0, 0, 0, 300, 200, "first", 0xCA0001));
+  HWND window = window_handle(0);
+  make_button(window, 1, 10, 10);
+  HWND second = make_button(window, 2, 10, 40);
+  ASSERT_NE(0, window_open(1, 400, 0, 200, 100, "other", 0xCA0000));
+  HWND other = window_handle(1);
+  // The window manager activates new windows when it gets to them; let it have done so.
+  settle();
+  SetForegroundWindow(window);
+  settle();
+  SetFocus(second);
+  settle();
+  ASSERT_EQ(window, GetActiveWindow());
+  ASSERT_EQ(second, GetFocus());
+
+  SetForegroundWindow(other);
+  pump(400);
+  ASSERT_EQ(other, GetActiveWindow());
+  EXPECT_EQ(second, GetPropA(window, "QX_Focus")) << "kept at the deactivation";
+  EXPECT_NE(second, GetFocus());
+
+  SetForegroundWindow(window);
+  std::vector<waited> seen = pump(400);
+  EXPECT_EQ(window, GetActiveWindow());
+  EXPECT_EQ(second, GetFocus()) << "given back at the activation";
+  bool activated = false;
+  for (const waited& w : seen)
+    if (w.code == EVENT_ACTIVATE_WINDOW && w.window == 0) activated = true;
+  EXPECT_TRUE(activated) << seen;
+  window_free(1);
+  window_free(0);
+}
+
+TEST_F(WindowProcedure, ACommandFromAGadgetGoesToItsKindWhenItHasAHandler) {
+  ASSERT_NE(0, window_open(0, 0, 0, 200, 100, "forward", WINDOW_INVISIBLE));
+  HWND window = window_handle(0);
+  HWND control = make_button(window, 0, 0, 0);
+  settle();
+  // A control numbered 0 without "QX_ID" reads 0 for both; the gadget table does not hold
+  // it, so it is no gadget and its command is an ordinary gadget event.
+  EXPECT_EQ(NOT_HANDLED, gadget_forward_message(control, window, WM_COMMAND, 0, reinterpret_cast<LPARAM>(control)));
+  EXPECT_EQ(NOT_HANDLED, gadget_forward_message(nullptr, window, WM_COMMAND, 0, 0));
+  SetPropA(control, "QX_ID", reinterpret_cast<HANDLE>(5));
+  EXPECT_EQ(NOT_HANDLED, gadget_forward_message(control, window, WM_COMMAND, 0, reinterpret_cast<LPARAM>(control)))
+      << "property and identifier differ";
+  RemovePropA(control, "QX_ID");
+  window_free(0);
+}
+
+}  // namespace
