@@ -90,12 +90,18 @@ TEST_F(ImageGadget, TakesThePicturesSizeWhateverSizeWasGiven) {
   EXPECT_EQ(300, window_size(empty).cx);
   EXPECT_EQ(0, SendMessageA(empty, STM_GETIMAGE, 0, 0));
 
-  // An icon takes its own size as well.
-  const std::vector<uint8_t> icon_file = test_files::icon({{32, 32, 32, 0x00FF00}});
+  // An icon takes its own size as well, also when set the class's own way, in wparam.
+  const std::vector<uint8_t> icon_file = test_files::icon({{32, 32, 32, 0x00FF00}, {16, 16, 32, 0x0000FF}});
   ASSERT_NE(0, image_from_memory(1, icon_file.data()));
   gadget_set_state(7, reinterpret_cast<intptr_t>(image_handle(1)));
   EXPECT_EQ(32, window_size(empty).cx);
   EXPECT_EQ(32, window_size(empty).cy);
+  const std::vector<uint8_t> small_file = test_files::icon({{16, 16, 32, 0x0000FF}});
+  ASSERT_NE(0, image_from_memory(2, small_file.data()));
+  HANDLE small = image_handle(2);
+  EXPECT_EQ(reinterpret_cast<LRESULT>(small), SendMessageA(empty, STM_SETICON, reinterpret_cast<WPARAM>(small), 0));
+  EXPECT_EQ(reinterpret_cast<LRESULT>(small), SendMessageA(empty, STM_GETICON, 0, 0));
+  EXPECT_EQ(16, window_size(empty).cx);
 }
 
 // The colour (0xRRGGBB) of screen pixels, read back from the screen itself.
@@ -289,26 +295,33 @@ TEST_F(ImageGadget, AlphaDrawBlendsThePremultipliedCopy) {
 
 TEST_F(ImageGadget, PixelsOfBitmapsWithoutAddressableMemoryAreCopied32Bit) {
   // A device-dependent bitmap has no pixel address: its pixels come as a 32-bit copy,
-  // top row first, whatever its own depth.
-  HDC screen = GetDC(nullptr);
-  HBITMAP device = CreateCompatibleBitmap(screen, 5, 2);
-  ReleaseDC(nullptr, screen);
+  // top row first, whatever its own depth. A monochrome one holds 32 times fewer bytes
+  // than its copy.
+  constexpr int32_t width = 64, height = 16;
+  HBITMAP device = CreateBitmap(width, height, 1, 1, nullptr);
   ASSERT_NE(nullptr, device);
+  BITMAP description{};
+  GetObjectA(device, sizeof description, &description);
+  ASSERT_EQ(nullptr, description.bmBits);
+  std::vector<uint32_t> rows(width * height, 0);  // top-down, black
+  rows[width - 1] = 0xFFFFFF;                     // top row, last pixel
+  rows[width * height - 1] = 0xFFFFFF;            // bottom row, last pixel
+  BITMAPINFO info{};
+  info.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, device);
-  SetPixel(dc, 4, 0, RGB(0x10, 0x20, 0x30));
-  SetPixel(dc, 4, 1, RGB(0x40, 0x50, 0x60));
-  SelectObject(dc, old);
+  ASSERT_EQ(height, SetDIBits(dc, device, 0, height, rows.data(), &info, DIB_RGB_COLORS));
   DeleteDC(dc);
 
   int32_t copied = 0;
-  auto* pixels = static_cast<uint8_t*>(bitmap_pixels32(device, &copied));
+  auto* pixels = static_cast<uint32_t*>(bitmap_pixels32(device, &copied));
   ASSERT_NE(nullptr, pixels);
   EXPECT_EQ(1, copied);
-  EXPECT_EQ(0x30, pixels[4 * 4]) << "blue of the top row's last pixel";
-  EXPECT_EQ(0x60, pixels[9 * 4]) << "blue of the bottom row's last pixel";
-  main_heap_free(pixels);
+  EXPECT_EQ(0xFFFFFFu, pixels[width - 1] & 0xFFFFFF) << "top row's last pixel";
+  EXPECT_EQ(0xFFFFFFu, pixels[width * height - 1] & 0xFFFFFF) << "bottom row's last pixel";
+  EXPECT_EQ(0u, pixels[width * height - 2] & 0xFFFFFF) << "its neighbour";
   EXPECT_TRUE(HeapValidate(main_heap(), 0, nullptr)) << "the copy stayed inside its block";
+  main_heap_free(pixels);
+  DeleteObject(device);
 
   // A DIB section gives its own memory.
   HANDLE dib = alpha_picture(0);
@@ -317,7 +330,6 @@ TEST_F(ImageGadget, PixelsOfBitmapsWithoutAddressableMemoryAreCopied32Bit) {
   GetObjectA(dib, sizeof s, &s);
   EXPECT_EQ(s.dsBm.bmBits, bitmap_pixels32(dib, &copied));
   EXPECT_EQ(0, copied);
-  DeleteObject(device);
 }
 
 }  // namespace
