@@ -79,8 +79,10 @@ image_library_state& image_library() { return library; }
 
 void image_init() { library.table = registry_new(sizeof(image_record), 16, image_free); }
 
+// Frees every image; the table and the decoder state go with the main heap right after.
 void image_end() {
   if (library.table) registry_free_all(library.table);
+  library = image_library_state{};
 }
 
 image_record* image_lookup(intptr_t number) {
