@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "runtime/gadget/gadget.h"
 #include "window_test_support.h"
 
 namespace {
@@ -306,19 +307,60 @@ TEST_F(WindowProcedure, ActivationGivesTheFocusBackToTheControlThatHadIt) {
   window_free(0);
 }
 
-TEST_F(WindowProcedure, ACommandFromAGadgetGoesToItsKindWhenItHasAHandler) {
-  ASSERT_NE(0, window_open(0, 0, 0, 200, 100, "forward", WINDOW_INVISIBLE));
+struct handled_message {
+  gadget_record* gadget;
+  UINT message;
+};
+handled_message last_handled;
+
+LRESULT take_message(gadget_record* gadget, HWND, UINT message, WPARAM, LPARAM) {
+  last_handled = handled_message{gadget, message};
+  return 0;
+}
+
+TEST_F(WindowProcedure, AMessageAboutAGadgetGoesToItsKindsHandlerAndNoOtherControlPassesForIt) {
+  ASSERT_NE(0, window_open(0, 0, 0, 300, 200, "forward", 0));
   HWND window = window_handle(0);
-  HWND control = make_button(window, 0, 0, 0);
+  ASSERT_NE(0, gadget_button(0, 10, 10, 80, 24, "gadget"));
+  gadget_record* gadget = gadget_lookup(0);
+  ASSERT_NE(nullptr, gadget);
+  HWND control = gadget->window;
+  // A control of no gadget whose identifier is 0 too, without "QX_ID": both read 0.
+  HWND stranger = make_button(window, 0, 10, 50);
   settle();
-  // A control numbered 0 without "QX_ID" reads 0 for both; the gadget table does not hold
-  // it, so it is no gadget and its command is an ordinary gadget event.
-  EXPECT_EQ(NOT_HANDLED, gadget_forward_message(control, window, WM_COMMAND, 0, reinterpret_cast<LPARAM>(control)));
+
+  // The kinds of this system have no handler; one is lent to the button kind here.
+  gadget_kind* kind = gadget->kind;
+  auto* saved_handler = kind->message_handler;
+  kind->message_handler = take_message;
+  last_handled = handled_message{};
+  library->working.pending_code = 0;
+  EXPECT_EQ(0, SendMessageA(window, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), reinterpret_cast<LPARAM>(control)));
+  EXPECT_EQ(gadget, last_handled.gadget);
+  EXPECT_EQ(static_cast<UINT>(WM_COMMAND), last_handled.message);
+  EXPECT_EQ(0, library->working.pending_code) << "the gadget took the command: no event";
+
+  last_handled = handled_message{};
+  EXPECT_EQ(0, SendMessageA(window, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), reinterpret_cast<LPARAM>(stranger)));
+  EXPECT_EQ(nullptr, last_handled.gadget) << "the stranger is not gadget 0";
+  EXPECT_EQ(EVENT_GADGET, library->working.pending_code) << "its command is a plain gadget event";
+  EXPECT_EQ(0, library->working.object);
+
+  EXPECT_EQ(0, window_procedure(window, WM_CTLCOLORBTN, 0, reinterpret_cast<LPARAM>(control)));
+  EXPECT_EQ(static_cast<UINT>(WM_CTLCOLORBTN), last_handled.message);
+  kind->message_handler = saved_handler;
+
   EXPECT_EQ(NOT_HANDLED, gadget_forward_message(nullptr, window, WM_COMMAND, 0, 0));
-  SetPropA(control, "QX_ID", reinterpret_cast<HANDLE>(5));
   EXPECT_EQ(NOT_HANDLED, gadget_forward_message(control, window, WM_COMMAND, 0, reinterpret_cast<LPARAM>(control)))
-      << "property and identifier differ";
-  RemovePropA(control, "QX_ID");
+      << "a kind without a handler";
+  window_free(0);
+}
+
+TEST_F(WindowProcedure, TheGadgetListIgnoresWhatIsNoWindow) {
+  ASSERT_NE(0, window_open(0, 0, 0, 200, 100, "list", WINDOW_INVISIBLE));
+  HWND window = window_handle(0);
+  EXPECT_EQ(nullptr, gadget_list_use(reinterpret_cast<HWND>(static_cast<intptr_t>(0x7654320))));
+  EXPECT_EQ(window, gadget_list_use(nullptr)) << "the current list stays";
   window_free(0);
 }
 
