@@ -1,0 +1,45 @@
+// The program on a system without a sound device (or without the sound module): the
+// sound library reports that it cannot start, and everything else is a quiet no-op.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "runtime/core/registry.h"
+#include "runtime/core/runtime.h"
+#include "runtime/sound/sound.h"
+#include "tests/sound/wav_images.h"
+
+namespace {
+
+void expect_every_call_does_nothing(const char* when) {
+  SCOPED_TRACE(when);
+  std::vector<uint8_t> click = wav_test::click_image();
+  EXPECT_EQ(0, sound_from_memory(0, click.data()));
+  EXPECT_EQ(0, sound_from_memory(OBJECT_ANY, click.data()));
+  EXPECT_EQ(0, sound_play(0));
+  EXPECT_EQ(0, sound_play(0, SOUND_INSTANCE | SOUND_LOOP, 50));
+  EXPECT_EQ(0, sound_set_volume(0, 50, SOUND_EVERY_BUFFER));
+  sound_stop(0, SOUND_EVERY_BUFFER);
+  sound_stop(-1);
+  EXPECT_EQ(0, sound_free(0));
+}
+
+TEST(SoundWithoutDevice, CallsBeforeInitDoNothing) {
+  runtime_start();
+  expect_every_call_does_nothing("before sound_init");
+  sound_end();
+  runtime_end_libraries();
+}
+
+TEST(SoundWithoutDevice, InitReportsFailureAndTheProgramRunsOnSilently) {
+  runtime_start();
+  EXPECT_EQ(0, sound_init());
+  expect_every_call_does_nothing("after a failed sound_init");
+  EXPECT_EQ(0, sound_init()) << "asking again changes nothing";
+
+  sound_end();
+  EXPECT_EQ(nullptr, FindWindowA("MultimediaBase Class", nullptr));
+  expect_every_call_does_nothing("after sound_end");
+  runtime_end_libraries();
+}
+
+}  // namespace
