@@ -145,4 +145,26 @@ TEST_F(EventWait, ARetrievedNullMessageGivesZeroButUpdatesTheCurrentEvent) {
   window_free(0);
 }
 
+TEST_F(EventWait, AMessageWithoutAnEventComesBackAsItsNumberWithItsParameters) {
+  ASSERT_NE(0, window_open(2, 0, 0, 200, 100, "plain", WINDOW_INVISIBLE));
+  HWND window = window_handle(2);
+  settle();
+  library->working.object = 44;  // as a previous event left it
+  PostMessageA(window, WM_APP + 1, 3, 4);
+  EXPECT_EQ(WM_APP + 1, window_wait_event(-1)) << "waiting without limit takes the message";
+  EXPECT_EQ(3u, library->current.wparam);
+  EXPECT_EQ(4, library->current.lparam);
+  EXPECT_EQ(-1, library->current.type);
+  EXPECT_EQ(2, library->current.window) << "the message reached the window's procedure";
+  EXPECT_EQ(44, event_gadget()) << "the object is kept";
+
+  // A thread message reaches no window procedure: the window stays as it was.
+  library->working.window = 9;
+  PostThreadMessageA(GetCurrentThreadId(), WM_APP + 2, 5, 6);
+  EXPECT_EQ(WM_APP + 2, window_wait_event(500));
+  EXPECT_EQ(9, library->current.window);
+  EXPECT_EQ(5u, library->current.wparam);
+  window_free(2);
+}
+
 }  // namespace
