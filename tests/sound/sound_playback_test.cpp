@@ -51,7 +51,7 @@ std::vector<uint8_t> read_sink(size_t from) {
 size_t sink_size() {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!GetFileAttributesExA(sink_path().c_str(), GetFileExInfoStandard, &data)) return 0;
-  return static_cast<size_t>(data.nFileSizeLow) | static_cast<size_t>(data.nFileSizeHigh) << 32;
+  return static_cast<size_t>(static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow);
 }
 
 // What the sink heard: the samples (as shares of full scale) from the first to the last
@@ -161,7 +161,7 @@ TEST_F(SoundTest, PlayingAgainRestartsFromTheBeginning) {
 }
 
 TEST_F(SoundTest, InstancesOverlapAndAreReapedByTheNextInstancePlay) {
-  std::vector<uint8_t> image = square_image(kSecond / 2);
+  std::vector<uint8_t> image = square_image(2 * kSecond);
   IDirectSoundBuffer* main_buffer = as_buffer(sound_from_memory(0, image.data()));
   ASSERT_NE(nullptr, main_buffer);
   // The main buffer's own volume is not what instances start with: they take the
@@ -187,7 +187,7 @@ TEST_F(SoundTest, InstancesOverlapAndAreReapedByTheNextInstancePlay) {
   IDirectSoundBuffer* finished[3];
   for (int i = 0; i < 3; ++i) {
     finished[i] = instance_buffer(handles[i]);
-    ASSERT_TRUE(wait_until_stopped(finished[i], 5000)) << "instance " << i;
+    ASSERT_TRUE(wait_until_stopped(finished[i], 10000)) << "instance " << i;
     finished[i]->AddRef();
   }
   intptr_t next = sound_play(0, SOUND_INSTANCE, 50);
