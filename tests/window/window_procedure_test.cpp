@@ -148,20 +148,26 @@ TEST_F(WindowProcedure, MessagesOfNoProgramWindowAreHandledWithWindowMinusOne) {
   DestroyWindow(foreign);
 }
 
+int closes_swallowed;
+LRESULT CALLBACK swallow_close(HWND, UINT message, WPARAM, LPARAM) {
+  if (message != WM_CLOSE) return CALLBACK_DEFAULT;
+  ++closes_swallowed;
+  return 0;
+}
+
+LRESULT CALLBACK answer_move(HWND, UINT message, WPARAM, LPARAM) {
+  return message == WM_MOVE ? 5 : CALLBACK_DEFAULT;
+}
+
 TEST_F(WindowProcedure, ACallbackThatAnswersTakesTheMessageEntirely) {
   ASSERT_NE(0, window_open(0, 0, 0, 200, 100, "callback", WINDOW_INVISIBLE));
   HWND window = window_handle(0);
   settle();
-  static int seen;
-  seen = 0;
-  window_lookup(0)->callback = [](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
-    if (message != WM_CLOSE) return CALLBACK_DEFAULT;
-    ++seen;
-    return 0;
-  };
+  closes_swallowed = 0;
+  window_lookup(0)->callback = swallow_close;
   PostMessageA(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(WM_CLOSE, window_wait_event(500)) << "the message itself comes back";
-  EXPECT_EQ(1, seen);
+  EXPECT_EQ(1, closes_swallowed);
   EXPECT_EQ(0, event_queue_length()) << "no event for a swallowed message";
 
   SendMessageA(window, WM_MOVE, 0, 0);
@@ -171,9 +177,7 @@ TEST_F(WindowProcedure, ACallbackThatAnswersTakesTheMessageEntirely) {
 
   // The library's global callback serves windows without one of their own.
   window_lookup(0)->callback = nullptr;
-  library->global_callback = [](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
-    return message == WM_MOVE ? 5 : CALLBACK_DEFAULT;
-  };
+  library->global_callback = answer_move;
   EXPECT_EQ(5, SendMessageA(window, WM_MOVE, 0, 0));
   EXPECT_EQ(0, event_queue_length());
   library->global_callback = nullptr;
