@@ -1,0 +1,353 @@
+// The message requester against real windows: each box is inspected from a timer of the
+// thread that shows it (the box's own message loop runs the timer) and then closed by
+// its button.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "runtime/core/runtime.h"
+#include "runtime/requester/requester.h"
+
+namespace {
+
+const char* const test_class = "RequesterTestWindow";
+
+HWND make_window(const char* title, DWORD ex_style, bool visible) {
+  static bool registered = false;
+  if (!registered) {
+    WNDCLASSA window_class = {};
+    window_class.lpfnWndProc = DefWindowProcA;
+    window_class.hInstance = GetModuleHandleA(nullptr);
+    window_class.lpszClassName = test_class;
+    registered = RegisterClassA(&window_class) != 0;
+  }
+  static int offset = 0;
+  offset = (offset + 40) % 400;
+  HWND window = CreateWindowExA(ex_style, test_class, title, WS_OVERLAPPEDWINDOW, 100 + offset, 100 + offset, 220, 140,
+                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  if (window && visible) ShowWindow(window, SW_SHOWNOACTIVATE);
+  return window;
+}
+
+// Dispatches this thread's messages until the condition holds or the time is up.
+bool pump_until(const std::function<bool()>& condition, DWORD within_ms) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    if (condition()) return true;
+    if (GetTickCount() - start >= within_ms) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+}
+
+void pump_for(DWORD ms) { pump_until([] { return false; }, ms); }
+
+bool bring_to_foreground(HWND window) {
+  SetForegroundWindow(window);
+  // The window manager may still move the focus to a window mapped just before.
+  if (!pump_until([&] { return GetForegroundWindow() == window; }, 5000)) return false;
+  pump_for(300);
+  if (GetForegroundWindow() != window) SetForegroundWindow(window);
+  return pump_until([&] { return GetForegroundWindow() == window; }, 5000);
+}
+
+bool is_topmost(HWND window) { return (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
+
+// A visible message box of the platform with this title, or null.
+HWND find_box(const char* title) {
+  HWND box = FindWindowA("#32770", title);
+  return box && IsWindowVisible(box) ? box : nullptr;
+}
+
+struct box_visit {
+  const char* title;
+  int button;  // pressed once the inspection is done
+  std::function<void(HWND box)> inspect;
+  DWORD deadline;
+  bool found;
+  bool done;
+};
+
+// The visit of the innermost requester this thread has open.
+box_visit* current_visit = nullptr;
+
+BOOL CALLBACK close_any_box(HWND window, LPARAM) {
+  char name[16] = {};
+  GetClassNameA(window, name, sizeof(name));
+  if (std::string(name) == "#32770") PostMessageA(window, WM_COMMAND, IDOK, 0);
+  return TRUE;
+}
+
+void CALLBACK visit_timer(HWND, UINT, UINT_PTR, DWORD) {
+  box_visit* visit = current_visit;
+  if (!visit || visit->done) return;
+  if (HWND box = find_box(visit->title)) {
+    // Marked first: the inspection may open a requester of its own, whose loop runs this
+    // timer again.
+    visit->done = visit->found = true;
+    visit->inspect(box);
+    HWND button = GetDlgItem(box, visit->button);
+    if (button)
+      SendMessageA(button, BM_CLICK, 0, 0);
+    else
+      PostMessageA(box, WM_COMMAND, visit->button, 0);
+  } else if (static_cast<LONG>(GetTickCount() - visit->deadline) > 0) {
+    // Never stay in a box that cannot be found: close whatever this thread shows.
+    visit->done = true;
+    EnumThreadWindows(GetCurrentThreadId(), close_any_box, 0);
+  }
+}
+
+// requester_message, with inspect run on its box while it is open; then the button is
+// pressed. The requester's result.
+int32_t show_requester(const char* title, const std::function<void(HWND box)>& inspect, uint32_t flags = 0,
+                       int button = IDOK, const char* text = "Zeile 1\rZeile 2") {
+  box_visit visit = {title, button, inspect, GetTickCount() + 15000, false, false};
+  box_visit* outer = current_visit;
+  current_visit = &visit;
+  UINT_PTR timer = SetTimer(nullptr, 0, 30, visit_timer);
+  int32_t result = requester_message(title, text, flags);
+  KillTimer(nullptr, timer);
+  current_visit = outer;
+  EXPECT_TRUE(visit.found) << "the box \"" << title << "\" was never seen";
+  return result;
+}
+
+class Requester : public ::testing::Test {
+ protected:
+  void SetUp() override { runtime_start(); }
+  void TearDown() override {
+    for (HWND window : windows_) DestroyWindow(window);
+    pump_for(50);
+    runtime_end_libraries();
+  }
+  HWND window(const char* title, DWORD ex_style = 0, bool visible = true) {
+    HWND made = make_window(title, ex_style, visible);
+    EXPECT_NE(nullptr, made) << title;
+    windows_.push_back(made);
+    return made;
+  }
+  std::vector<HWND> windows_;
+};
+
+TEST_F(Requester, WindowsOfTheThreadAreDisabledAndLoweredWhileTheBoxIsOpenAndRestoredAfter) {
+  const struct {
+    const char* name;
+    DWORD ex_style;
+    bool visible;
+    bool disabled_before;
+    bool enabled_during;
+    bool topmost_during;
+  } cases[] = {
+      {"second window", 0, true, false, false, false},
+      {"already disabled", 0, true, true, false, false},
+      {"topmost", WS_EX_TOPMOST, true, false, false, false},
+      {"disabled topmost", WS_EX_TOPMOST, true, true, false, false},
+      // Hidden windows are not recorded and keep everything.
+      {"hidden topmost", WS_EX_TOPMOST, false, false, true, true},
+      {"hidden disabled", 0, false, true, false, false},
+  };
+  const size_t count = std::size(cases);
+  HWND windows[std::size(cases)];
+  for (size_t i = 0; i < count; ++i) {
+    windows[i] = window(cases[i].name, cases[i].ex_style, cases[i].visible);
+    if (cases[i].disabled_before) EnableWindow(windows[i], FALSE);
+  }
+  pump_for(200);
+  HWND front = window("front window");
+  ASSERT_TRUE(bring_to_foreground(front)) << "foreground " << GetForegroundWindow();
+  for (size_t i = 0; i < count; ++i)
+    ASSERT_EQ(cases[i].ex_style == WS_EX_TOPMOST, is_topmost(windows[i])) << cases[i].name << " before";
+
+  bool enabled_during[std::size(cases)] = {}, topmost_during[std::size(cases)] = {};
+  HWND owner = nullptr;
+  int32_t result = show_requester("Requester: thread windows", [&](HWND box) {
+    owner = GetWindow(box, GW_OWNER);
+    for (size_t i = 0; i < count; ++i) {
+      enabled_during[i] = IsWindowEnabled(windows[i]) != 0;
+      topmost_during[i] = is_topmost(windows[i]);
+    }
+  });
+  EXPECT_EQ(IDOK, result);
+  EXPECT_EQ(front, owner) << "the box belongs to the foreground window of the process";
+  for (size_t i = 0; i < count; ++i) {
+    EXPECT_EQ(cases[i].enabled_during, enabled_during[i]) << cases[i].name << " while the box is open";
+    EXPECT_EQ(cases[i].topmost_during, topmost_during[i]) << cases[i].name << " while the box is open";
+    EXPECT_EQ(!cases[i].disabled_before, IsWindowEnabled(windows[i]) != 0) << cases[i].name << " afterwards";
+    EXPECT_EQ(cases[i].ex_style == WS_EX_TOPMOST, is_topmost(windows[i])) << cases[i].name << " afterwards";
+  }
+  EXPECT_TRUE(IsWindowEnabled(front)) << "the owner is enabled again once its box is gone";
+}
+
+TEST_F(Requester, FlagsReachTheBoxAndItsAnswerComesBack) {
+  const struct {
+    uint32_t flags;
+    int button;
+  } cases[] = {
+      {MB_OK, IDOK},
+      {MB_OKCANCEL, IDCANCEL},
+      {MB_YESNO | MB_ICONQUESTION, IDNO},
+      {MB_YESNOCANCEL, IDYES},
+  };
+  HWND front = window("front window");
+  ASSERT_TRUE(bring_to_foreground(front));
+  for (const auto& c : cases) {
+    bool has_button = false;
+    int32_t result = show_requester(
+        "Requester: flags", [&](HWND box) { has_button = GetDlgItem(box, c.button) != nullptr; }, c.flags, c.button);
+    EXPECT_TRUE(has_button) << "flags " << c.flags << " button " << c.button;
+    EXPECT_EQ(c.button, result) << "flags " << c.flags;
+  }
+  // No text is an empty text, not a fault.
+  EXPECT_EQ(IDOK, show_requester("Requester: no text", [](HWND) {}, MB_OK, IDOK, nullptr));
+}
+
+TEST_F(Requester, WithAnotherProgramInTheForegroundTheBoxHasNoOwnerAndEveryWindowIsDisabled) {
+  HWND first = window("first window");
+  HWND second = window("second window");
+  pump_for(200);
+
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, sizeof(path));
+  std::string folder(path);
+  folder.resize(folder.rfind('\\') + 1);
+  const std::string child_title = "Requester test: other program " + std::to_string(GetCurrentProcessId());
+  std::string command = "\"" + folder + "child_program.exe\" window \"" + child_title + "\" 30000";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION child = {};
+  ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child))
+      << "error " << GetLastError();
+  CloseHandle(child.hThread);
+  HWND other = nullptr;
+  bool other_in_front = pump_until(
+      [&] {
+        other = FindWindowA("ChildProgramWindow", child_title.c_str());
+        return other && GetForegroundWindow() == other;
+      },
+      10000);
+
+  if (other_in_front) {
+    bool first_enabled = true, second_enabled = true;
+    HWND owner = reinterpret_cast<HWND>(1);
+    EXPECT_EQ(IDOK, show_requester("Requester: other program in front", [&](HWND box) {
+      owner = GetWindow(box, GW_OWNER);
+      first_enabled = IsWindowEnabled(first) != 0;
+      second_enabled = IsWindowEnabled(second) != 0;
+    }));
+    EXPECT_EQ(nullptr, owner) << "a window of another program is never the owner";
+    EXPECT_FALSE(first_enabled) << "not in the foreground: disabled while the box is open";
+    EXPECT_FALSE(second_enabled) << "not in the foreground: disabled while the box is open";
+    EXPECT_TRUE(IsWindowEnabled(first));
+    EXPECT_TRUE(IsWindowEnabled(second));
+  }
+  TerminateProcess(child.hProcess, 0);
+  WaitForSingleObject(child.hProcess, 5000);
+  CloseHandle(child.hProcess);
+  ASSERT_TRUE(other_in_front) << "the other program's window " << other << " never came to the foreground ("
+                              << GetForegroundWindow() << ")";
+}
+
+TEST_F(Requester, RequesterOpenedFromWithinABoxRestoresOnlyWhatItChanged) {
+  HWND back = window("back window");
+  pump_for(200);
+  HWND front = window("front window");
+  ASSERT_TRUE(bring_to_foreground(front));
+
+  bool back_enabled_in_outer = true, back_enabled_in_inner = true, back_enabled_after_inner = true;
+  bool outer_open_after_inner = false;
+  int32_t inner_result = 0;
+  int32_t outer_result = show_requester("Requester: outer", [&](HWND outer_box) {
+    back_enabled_in_outer = IsWindowEnabled(back) != 0;
+    inner_result = show_requester("Requester: inner",
+                                  [&](HWND) { back_enabled_in_inner = IsWindowEnabled(back) != 0; });
+    back_enabled_after_inner = IsWindowEnabled(back) != 0;
+    outer_open_after_inner = IsWindow(outer_box) && IsWindowVisible(outer_box);
+  });
+  EXPECT_EQ(IDOK, inner_result);
+  EXPECT_EQ(IDOK, outer_result);
+  EXPECT_FALSE(back_enabled_in_outer);
+  EXPECT_FALSE(back_enabled_in_inner);
+  EXPECT_TRUE(outer_open_after_inner);
+  EXPECT_FALSE(back_enabled_after_inner) << "the outer box is still open: its window must stay disabled";
+  EXPECT_TRUE(IsWindowEnabled(back)) << "enabled once the outer box is closed";
+  EXPECT_TRUE(IsWindowEnabled(front));
+}
+
+struct worker_record {
+  HANDLE ready;
+  HWND front;
+  HWND back;
+  bool in_front;
+  int32_t result;
+  bool back_enabled_after;
+};
+
+DWORD WINAPI requester_worker(void* parameter) {
+  auto* worker = static_cast<worker_record*>(parameter);
+  worker->back = make_window("worker back", 0, true);
+  pump_for(200);
+  worker->front = make_window("worker front", 0, true);
+  worker->in_front = bring_to_foreground(worker->front);
+  SetEvent(worker->ready);
+  worker->result = requester_message("Requester: worker", "from the second thread");
+  worker->back_enabled_after = IsWindowEnabled(worker->back) != 0;
+  DestroyWindow(worker->front);
+  DestroyWindow(worker->back);
+  return 0;
+}
+
+TEST_F(Requester, RequestersOfTwoThreadsEachRestoreOnlyTheirOwnWindows) {
+  HWND mine = window("main thread window");
+  pump_for(200);
+  worker_record worker = {CreateEventA(nullptr, TRUE, FALSE, nullptr), nullptr, nullptr, false, 0, false};
+  HANDLE thread = CreateThread(nullptr, 0, requester_worker, &worker, 0, nullptr);
+  ASSERT_NE(nullptr, thread);
+  // The main thread keeps dispatching: the worker's windows may send to its windows.
+  ASSERT_TRUE(pump_until([&] { return WaitForSingleObject(worker.ready, 0) == WAIT_OBJECT_0; }, 15000));
+  HWND worker_box = nullptr;
+  bool worker_box_up = pump_until([&] { return (worker_box = find_box("Requester: worker")) != nullptr; }, 10000);
+  EXPECT_TRUE(worker.in_front) << "the worker's window never came to the foreground";
+  if (worker_box_up) {
+    EXPECT_TRUE(IsWindowEnabled(mine)) << "another thread's requester leaves this thread's windows alone";
+    EXPECT_FALSE(IsWindowEnabled(worker.back));
+
+    bool mine_during = true, worker_back_during = true;
+    EXPECT_EQ(IDOK, show_requester("Requester: main thread", [&](HWND) {
+      mine_during = IsWindowEnabled(mine) != 0;
+      worker_back_during = IsWindowEnabled(worker.back) != 0;
+    }));
+    EXPECT_FALSE(mine_during);
+    EXPECT_FALSE(worker_back_during);
+    EXPECT_TRUE(IsWindowEnabled(mine)) << "restored by the main thread's requester";
+    EXPECT_NE(nullptr, find_box("Requester: worker")) << "the worker's box is still open";
+    EXPECT_FALSE(IsWindowEnabled(worker.back)) << "the worker's window waits for the worker's box";
+  }
+  if (worker_box) PostMessageA(worker_box, WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(pump_until([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 15000));
+  EXPECT_EQ(IDOK, worker.result);
+  EXPECT_TRUE(worker.back_enabled_after) << "restored by the worker's own requester";
+  CloseHandle(thread);
+  CloseHandle(worker.ready);
+  ASSERT_TRUE(worker_box_up) << "the worker's box never appeared";
+}
+
+TEST(RequesterOutsideTheRuntime, BoxShowsWithoutRecordingWindows) {
+  // Without the main heap there is nowhere to record a window; none is touched.
+  HWND back = make_window("back window", 0, true);
+  bool back_enabled = false;
+  EXPECT_EQ(IDOK, show_requester("Requester: no runtime", [&](HWND) { back_enabled = IsWindowEnabled(back) != 0; }));
+  EXPECT_TRUE(back_enabled);
+  EXPECT_TRUE(IsWindowEnabled(back));
+  DestroyWindow(back);
+}
+
+}  // namespace
