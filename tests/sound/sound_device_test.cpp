@@ -1,5 +1,6 @@
 #include <cstring>
 
+#include "app/assets.h"
 #include "tests/sound/sound_test_support.h"
 
 namespace {
@@ -101,17 +102,21 @@ TEST_F(SoundTest, CarriedLayoutsBecomeBuffersOfTheirSamples) {
   const struct {
     const char* name;
     std::vector<uint8_t> image;
+    const uint8_t* file;  // the program's own file instead of image
     WORD channels;
     DWORD rate;
     DWORD bytes;
   } cases[] = {
-      {"click", wav_test::click_image(), 1, 22050, 1360},
-      {"roll", wav_test::roll_image(), 2, 16000, 34540},
+      {"click", wav_test::click_image(), nullptr, 1, 22050, 1360},
+      {"roll", wav_test::roll_image(), nullptr, 2, 16000, 34540},
+      {"the program's click", {}, dice_click_sound, 1, 22050, 1360},
+      {"the program's roll", {}, dice_roll_sound, 2, 16000, 34540},
   };
   intptr_t number = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    IDirectSoundBuffer* buffer = as_buffer(sound_from_memory(number++, c.image.data()));
+    const uint8_t* file = c.file ? c.file : c.image.data();
+    IDirectSoundBuffer* buffer = as_buffer(sound_from_memory(number++, file));
     ASSERT_NE(nullptr, buffer);
     DSBCAPS caps{};
     caps.dwSize = sizeof(caps);
@@ -135,7 +140,7 @@ TEST_F(SoundTest, CarriedLayoutsBecomeBuffersOfTheirSamples) {
     DWORD part_bytes = 0;
     ASSERT_EQ(DS_OK, buffer->Lock(0, c.bytes, &part, &part_bytes, nullptr, nullptr, 0));
     EXPECT_EQ(c.bytes, part_bytes);
-    EXPECT_EQ(0, std::memcmp(part, c.image.data() + 44, c.bytes)) << "the samples are copied whole";
+    EXPECT_EQ(0, std::memcmp(part, file + 44, c.bytes)) << "the samples are copied whole";
     buffer->Unlock(part, part_bytes, nullptr, 0);
   }
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "app/assets.h"
 #include "runtime/sound/wav_reader.h"
 #include "tests/sound/wav_images.h"
 
@@ -47,6 +48,30 @@ TEST(WavReader, FindsTheSamplesOfBothCarriedLayouts) {
     EXPECT_EQ(c.rate, u32_at(image.format + 4));
     EXPECT_EQ(16, u16_at(image.format + 14)) << "bits per sample";
     EXPECT_EQ(c.image.data() + 44, image.samples) << "the data chunk follows the format chunk at 36";
+    EXPECT_EQ(c.sample_bytes, image.sample_bytes);
+  }
+}
+
+TEST(WavReader, ReadsTheProgramsOwnSounds) {
+  const struct {
+    const char* name;
+    const uint8_t* file;
+    size_t file_bytes;
+    uint16_t channels;
+    uint32_t rate;
+    uint32_t sample_bytes;
+  } cases[] = {
+      {"click", dice_click_sound, DICE_CLICK_BYTES, 1, 22050, 1360},
+      {"roll", dice_roll_sound, DICE_ROLL_BYTES, 2, 16000, 34540},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(c.file_bytes, wav_image_length(c.file));
+    wav_image image{};
+    ASSERT_TRUE(wav_read(c.file, c.file_bytes, &image));
+    EXPECT_EQ(c.channels, u16_at(image.format + 2));
+    EXPECT_EQ(c.rate, u32_at(image.format + 4));
+    EXPECT_EQ(c.file + 44, image.samples);
     EXPECT_EQ(c.sample_bytes, image.sample_bytes);
   }
 }
