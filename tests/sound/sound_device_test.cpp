@@ -145,6 +145,25 @@ TEST_F(SoundTest, CarriedLayoutsBecomeBuffersOfTheirSamples) {
   }
 }
 
+// A 16-byte format chunk has no extra-size field: the next chunk's ID lies where it would
+// be ("da" of "data", 24932). Read in place, a device would take that many extra bytes of
+// a format other than PCM from beyond the chunk.
+TEST_F(SoundTest, FormatChunkWithoutExtraSizeReachesTheDeviceWithoutExtraBytes) {
+  std::vector<uint8_t> format = wav_test::pcm_format(1, 22050, 32);
+  format[0] = 3;  // 32-bit float samples
+  std::vector<uint8_t> image = wav_test::riff_image({{"fmt ", format}, {"data", std::vector<uint8_t>(4000)}});
+  IDirectSoundBuffer* buffer = as_buffer(sound_from_memory(0, image.data()));
+  ASSERT_NE(nullptr, buffer);
+  DWORD written = 0xdeadbeef;
+  ASSERT_EQ(DS_OK, buffer->GetFormat(nullptr, 0, &written));
+  EXPECT_EQ(sizeof(WAVEFORMATEX), written);
+  WAVEFORMATEX held{};
+  ASSERT_EQ(DS_OK, buffer->GetFormat(&held, sizeof(held), nullptr));
+  EXPECT_EQ(3, held.wFormatTag);
+  EXPECT_EQ(32, held.wBitsPerSample);
+  EXPECT_EQ(0, held.cbSize);
+}
+
 TEST_F(SoundTest, DynamicSoundsAreNamedByTheirRecord) {
   std::vector<uint8_t> click = wav_test::click_image();
   intptr_t first = sound_from_memory(OBJECT_ANY, click.data());
