@@ -1,0 +1,300 @@
+// The finished program under Wine, a virtual display and a window manager, driven from
+// outside with real input: window and layout, a throw with its sounds and animation,
+// the statistics requester, "ENDE" and the home-page button.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/app/e2e/e2e_driver.h"
+
+using namespace e2e;
+
+namespace {
+
+const char* const STATISTICS_TITLE = "Tessarix: W\xFCrfelstatistik";
+
+// Puts the program's window in front, as a user's click on it would.
+void activate(app& a) {
+  SetForegroundWindow(a.window);
+  click(a.image_gadget());  // a plain click on the picture is a gadget event the loop ignores
+  Sleep(200);
+}
+
+// The requester's text, split at its carriage returns.
+std::vector<std::string> requester_lines(HWND box) {
+  char text[4096] = {};
+  GetWindowTextA(GetDlgItem(box, 0xFFFF), text, sizeof text);
+  std::vector<std::string> lines;
+  std::string line;
+  for (const char* c = text; *c; ++c) {
+    if (*c == '\r') {
+      lines.push_back(line);
+      line.clear();
+    } else {
+      line += *c;
+    }
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+// Checks a report against itself: the throws, the faces' counts, pips and shares must
+// agree with each other. Returns the number of throws it states, -1 if unreadable.
+int check_report(const std::vector<std::string>& lines) {
+  EXPECT_EQ(10u, lines.size()) << "two paragraphs with empty lines, then six face lines";
+  if (lines.size() != 10) return -1;
+  int throws = -1, total = -1;
+  EXPECT_EQ(1, std::sscanf(lines[0].c_str(), "Es wurde %dmal gew\xFCrfelt", &throws)) << lines[0];
+  EXPECT_EQ("Es wurde " + std::to_string(throws) + "mal gew\xFCrfelt", lines[0]);
+  EXPECT_EQ("", lines[1]);
+  EXPECT_EQ(1, std::sscanf(lines[2].c_str(), "Insgesamt wurden %d Augen", &total)) << lines[2];
+  EXPECT_EQ("Insgesamt wurden " + std::to_string(total) + " Augen erw\xFCrfelt", lines[2]);
+  EXPECT_EQ("", lines[3]);
+  int count_sum = 0, pip_sum = 0;
+  for (int k = 1; k <= 6; ++k) {
+    const std::string& l = lines[3 + k];
+    int face = 0, count = -1, pips = -1;
+    if (std::sscanf(l.c_str(), "Die '%d' wurde %dmal gew\xFCrfelt = %d Augen", &face, &count, &pips) != 3) {
+      ADD_FAILURE() << "unreadable face line: " << l;
+      return -1;
+    }
+    EXPECT_EQ(k, face) << l;
+    EXPECT_EQ(k * count, pips) << l;
+    // The share as the program computes it: 100 / throws first, times the count, as a float.
+    char share[32];
+    std::snprintf(share, sizeof share, "%.2f", static_cast<double>(static_cast<float>(100.0 / throws * count)));
+    char expected[200];
+    std::snprintf(expected, sizeof expected, "Die '%d' wurde %dmal gew\xFCrfelt = %d Augen; Verteilungsanteil war %s%%",
+                  k, count, pips, share);
+    EXPECT_EQ(std::string(expected), l);
+    count_sum += count;
+    pip_sum += pips;
+  }
+  EXPECT_EQ(throws, count_sum) << "face counts add up to the throws";
+  EXPECT_EQ(total, pip_sum) << "face pips add up to the total";
+  return throws;
+}
+
+// The sound runs as "start+length" in milliseconds, for failure messages.
+std::string describe(const std::vector<sound_run>& runs) {
+  std::string text;
+  for (const sound_run& r : runs)
+    text += std::to_string(static_cast<int>(r.start_ms)) + "+" + std::to_string(static_cast<int>(r.length_ms)) + " ";
+  return text.empty() ? "silence" : text;
+}
+
+std::string shot_path(const char* name) { return windows_path(setting("TESSARIX_WORK") + "/" + name); }
+
+// The window as the user sees it: the client area and the frame around it.
+RECT window_rect(HWND window) {
+  RECT r;
+  GetWindowRect(window, &r);
+  return r;
+}
+
+}  // namespace
+
+TEST(app_window, opens_centred_with_the_start_picture_and_three_buttons) {
+  app a;
+  ASSERT_TRUE(a.start()) << "no window \"Tessarix V1.1\"";
+  RECT client;
+  GetClientRect(a.window, &client);
+  EXPECT_EQ(320, client.right) << "inner width";
+  EXPECT_EQ(360, client.bottom) << "inner height";
+  RECT outer = window_rect(a.window);
+  int cx = (outer.left + outer.right) / 2, cy = (outer.top + outer.bottom) / 2;
+  EXPECT_NEAR(GetSystemMetrics(SM_CXSCREEN) / 2, cx, 16) << "centred horizontally";
+  EXPECT_NEAR(GetSystemMetrics(SM_CYSCREEN) / 2, cy, 40) << "centred vertically";
+
+  struct place {
+    const char* class_name;
+    const char* text;
+    RECT expected;
+  };
+  const place places[] = {{"Static", nullptr, {10, 10, 310, 310}},
+                          {"Button", "START", {10, 320, 60, 350}},
+                          {"Button", "ENDE", {70, 320, 120, 350}},
+                          {"Button", "Brisgauer-Homepage", {160, 320, 310, 350}}};
+  for (const place& p : places) {
+    HWND control = a.control(p.class_name, p.text);
+    ASSERT_NE(nullptr, control) << p.class_name << " " << (p.text ? p.text : "");
+    RECT r;
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, a.window, reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(p.expected.left, r.left) << (p.text ? p.text : "image");
+    EXPECT_EQ(p.expected.top, r.top) << (p.text ? p.text : "image");
+    EXPECT_EQ(p.expected.right, r.right) << (p.text ? p.text : "image");
+    EXPECT_EQ(p.expected.bottom, r.bottom) << (p.text ? p.text : "image");
+  }
+  EXPECT_TRUE(wait_for([&] { return shown_picture(grab(a.image_gadget())) == 0; }, 5000))
+      << "the image gadget's screen pixels are the start picture; shows " << shown_picture(grab(a.image_gadget()));
+
+  // "ENDE" before any throw: one click, exit code 0, no requester.
+  Sleep(500);
+  click(a.button("ENDE"));
+  bool requester_seen = false;
+  long code = -1;
+  wait_for(
+      [&] {
+        requester_seen |= a.requester() != nullptr;
+        code = a.wait_exit(0);
+        return code != -1;
+      },
+      10000);
+  EXPECT_EQ(0, code) << "exit code after ENDE";
+  EXPECT_FALSE(requester_seen) << "no statistics without a throw";
+  std::vector<sound_run> runs = sound_runs(20);
+  ASSERT_EQ(1u, runs.size()) << "one click, nothing else: " << describe(runs);
+  EXPECT_LT(runs[0].length_ms, 60) << "a short click";
+}
+
+TEST(app_throw, start_plays_click_then_roll_and_ends_on_one_face) {
+  app a;
+  ASSERT_TRUE(a.start());
+  ASSERT_TRUE(wait_for([&] { return shown_picture(grab(a.image_gadget())) == 0; }, 5000));
+  Sleep(500);
+  click(a.button("START"));
+  // The animation runs through the faces; about 700 ms later one face stays.
+  std::vector<int> seen;
+  wait_for(
+      [&] {
+        int shown = shown_picture(grab(a.image_gadget()));
+        if (seen.empty() || seen.back() != shown) seen.push_back(shown);
+        return false;
+      },
+      1500, 5);
+  ASSERT_FALSE(seen.empty());
+  int face = seen.back();
+  EXPECT_GE(face, 1) << "a face after the throw";
+  EXPECT_LE(face, 6);
+  EXPECT_GE(seen.size(), 3u) << "the animation's frames were on screen";
+  Sleep(500);
+  EXPECT_EQ(face, shown_picture(grab(a.image_gadget()))) << "the thrown face stays";
+
+  // The click, then 100 ms later the rolling die, which lasts about half a second.
+  Sleep(500);
+  std::vector<sound_run> runs = sound_runs(20);
+  ASSERT_GE(runs.size(), 2u) << "click and roll in the audio sink: " << describe(runs);
+  EXPECT_LT(runs[0].length_ms, 60) << "the first sound is the short click: " << describe(runs);
+  // The sink's timing includes the mixer's start-up latency for the roll's first play,
+  // so the pause is only bounded loosely.
+  double roll_delay = runs[1].start_ms - runs[0].start_ms;
+  EXPECT_GT(roll_delay, 70) << "the roll follows the click's pause: " << describe(runs);
+  EXPECT_LT(roll_delay, 700) << describe(runs);
+  double roll_span = runs.back().start_ms + runs.back().length_ms - runs[1].start_ms;
+  EXPECT_GT(roll_span, 300) << "the rolling sound: " << describe(runs);
+  EXPECT_LT(roll_span, 700) << describe(runs);
+
+  ASSERT_TRUE(save_screenshot(window_rect(a.window), shot_path("window-after-throw.bmp")));
+
+  // Two quick presses make two complete throws, one after the other.
+  click(a.button("START"));
+  Sleep(80);
+  click(a.button("START"));
+  Sleep(2500);
+  EXPECT_GE(shown_picture(grab(a.image_gadget())), 1);
+
+  // The close box ends the loop; the statistics of the three throws follow.
+  activate(a);
+  press_keys({VK_MENU, VK_F4});
+  HWND box = nullptr;
+  ASSERT_TRUE(wait_for([&] { return (box = a.requester()) != nullptr; }, 5000)) << "statistics requester";
+  Sleep(300);
+  char title[128] = {};
+  GetWindowTextA(box, title, sizeof title);
+  EXPECT_STREQ(STATISTICS_TITLE, title);
+  EXPECT_EQ(3, check_report(requester_lines(box)));
+  ASSERT_TRUE(save_screenshot(window_rect(box), shot_path("statistics.bmp")));
+  click(GetDlgItem(box, IDOK));
+  EXPECT_EQ(0, a.wait_exit(10000)) << "exit code after the requester";
+}
+
+TEST(app_home_page, each_press_hands_the_address_to_the_browser_once) {
+  DeleteFileA(windows_path(setting("TESSARIX_WORK") + "/opened.txt").c_str());
+  app a;
+  ASSERT_TRUE(a.start());
+  Sleep(500);
+  for (size_t presses = 1; presses <= 2; ++presses) {
+    click(a.button("Brisgauer-Homepage"));
+    EXPECT_TRUE(wait_for([&] { return opened_addresses().size() >= presses; }, 15000)) << "press " << presses;
+  }
+  Sleep(2000);
+  std::vector<std::string> opened = opened_addresses();
+  ASSERT_EQ(2u, opened.size()) << "once per press";
+  for (const std::string& address : opened) EXPECT_EQ(TESSARIX_HOME_PAGE, address);
+  EXPECT_EQ(0, shown_picture(grab(a.image_gadget()))) << "no throw was made";
+
+  // Closed without a throw: no requester, exit code 0.
+  activate(a);
+  press_keys({VK_MENU, VK_F4});
+  bool requester_seen = false;
+  long code = -1;
+  wait_for(
+      [&] {
+        requester_seen |= a.requester() != nullptr;
+        code = a.wait_exit(0);
+        return code != -1;
+      },
+      10000);
+  EXPECT_EQ(0, code);
+  EXPECT_FALSE(requester_seen);
+}
+
+// The program file's own resources: icon 1, the German version record and the manifest.
+TEST(app_resources, icon_version_record_and_manifest) {
+  std::string exe = windows_path(setting("TESSARIX_EXE"));
+  HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(nullptr, module) << exe;
+
+  HRSRC group = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(14));  // RT_GROUP_ICON
+  ASSERT_NE(nullptr, group) << "icon 1";
+  const auto* directory = static_cast<const uint8_t*>(LockResource(LoadResource(module, group)));
+  ASSERT_NE(nullptr, directory);
+  EXPECT_EQ(1, directory[4] | directory[5] << 8) << "one image";
+  EXPECT_EQ(47, directory[6]) << "width";
+  EXPECT_EQ(37, directory[7]) << "height";
+  EXPECT_EQ(24, directory[12] | directory[13] << 8) << "bits per pixel";
+  HICON icon = LoadIconA(module, MAKEINTRESOURCEA(1));
+  EXPECT_NE(nullptr, icon) << "the platform makes an icon of it";
+
+  HRSRC manifest = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // RT_MANIFEST
+  ASSERT_NE(nullptr, manifest) << "manifest 1";
+  std::string text(static_cast<const char*>(LockResource(LoadResource(module, manifest))),
+                   SizeofResource(module, manifest));
+  EXPECT_NE(std::string::npos, text.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""))
+      << text;
+  const char* processor = sizeof(void*) == 8 ? "processorArchitecture=\"amd64\"" : "processorArchitecture=\"x86\"";
+  EXPECT_NE(std::string::npos, text.find(processor)) << text;
+  FreeLibrary(module);
+
+  DWORD ignored = 0, size = GetFileVersionInfoSizeA(exe.c_str(), &ignored);
+  ASSERT_GT(size, 0u);
+  std::vector<char> version(size);
+  ASSERT_TRUE(GetFileVersionInfoA(exe.c_str(), 0, size, version.data()));
+  struct translation {
+    WORD language, code_page;
+  }* t = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueA(version.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&t), &length));
+  ASSERT_GE(length, sizeof *t);
+  EXPECT_EQ(0x0407, t->language) << "German";
+  EXPECT_EQ(1252, t->code_page);
+  const struct {
+    const char* name;
+    const char* value;
+  } values[] = {{"FileVersion", "1.1"},
+                {"ProductVersion", "1.1"},
+                {"FileDescription", "Computerw\xFCrfel mit Zufallszahlenfunktion"}};
+  for (const auto& v : values) {
+    char* text_value = nullptr;
+    std::string key = std::string("\\StringFileInfo\\040704E4\\") + v.name;
+    ASSERT_TRUE(VerQueryValueA(version.data(), key.c_str(), reinterpret_cast<void**>(&text_value), &length)) << key;
+    EXPECT_STREQ(v.value, text_value) << key;
+  }
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  ASSERT_TRUE(VerQueryValueA(version.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+  EXPECT_EQ(0x00010001u, fixed->dwFileVersionMS) << "1.1";
+  EXPECT_EQ(0x00010001u, fixed->dwProductVersionMS) << "1.1";
+}

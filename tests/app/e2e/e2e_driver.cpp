@@ -1,0 +1,420 @@
+#include "tests/app/e2e/e2e_driver.h"
+
+#include <psapi.h>
+#include <winternl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <utility>
+
+#include "app/assets.h"
+
+#ifndef GR_GDIOBJECTS
+#  define GR_GDIOBJECTS 0
+#endif
+#ifndef GR_USEROBJECTS
+#  define GR_USEROBJECTS 1
+#endif
+
+namespace e2e {
+
+std::string windows_path(const std::string& unix_path) {
+  std::string p = "Z:" + unix_path;
+  for (char& c : p)
+    if (c == '/') c = '\\';
+  return p;
+}
+
+std::string setting(const char* name) {
+  char value[2048];
+  DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
+  return n && n < sizeof value ? std::string(value, n) : std::string();
+}
+
+namespace {
+
+std::vector<uint8_t> read_file(const std::string& windows_file) {
+  std::ifstream in(windows_file, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+struct window_search {
+  DWORD process_id;
+  const char* class_name;
+  const char* title;
+  HWND found;
+};
+
+BOOL CALLBACK match_top_level(HWND window, LPARAM data) {
+  auto* s = reinterpret_cast<window_search*>(data);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid != s->process_id || !IsWindowVisible(window)) return TRUE;
+  char text[256];
+  if (s->class_name) {
+    GetClassNameA(window, text, sizeof text);
+    if (lstrcmpiA(text, s->class_name) != 0) return TRUE;
+  }
+  if (s->title) {
+    GetWindowTextA(window, text, sizeof text);
+    if (lstrcmpA(text, s->title) != 0) return TRUE;
+  }
+  s->found = window;
+  return FALSE;
+}
+
+HWND find_top_level(DWORD pid, const char* class_name, const char* title) {
+  window_search s{pid, class_name, title, nullptr};
+  EnumWindows(match_top_level, reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+
+}  // namespace
+
+app::~app() {
+  if (process.hProcess) {
+    if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process.hProcess, 99);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+  }
+}
+
+bool app::start(DWORD deadline_ms) {
+  DeleteFileA(windows_path(setting("TESSARIX_WORK") + "/audio.raw").c_str());
+  std::string exe = windows_path(setting("TESSARIX_EXE"));
+  std::string command = "\"" + exe + "\"";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  QueryPerformanceCounter(&started);
+  if (!CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process))
+    return false;
+  return wait_for(
+      [&] {
+        window = find_top_level(process.dwProcessId, nullptr, "Tessarix V1.1");
+        return window && button("Brisgauer-Homepage") != nullptr;
+      },
+      deadline_ms);
+}
+
+struct child_search {
+  const char* class_name;
+  const char* text;
+  HWND found;
+};
+
+static BOOL CALLBACK match_child(HWND window, LPARAM data) {
+  auto* s = reinterpret_cast<child_search*>(data);
+  char buffer[256];
+  GetClassNameA(window, buffer, sizeof buffer);
+  if (lstrcmpiA(buffer, s->class_name) != 0) return TRUE;
+  if (s->text) {
+    GetWindowTextA(window, buffer, sizeof buffer);
+    if (lstrcmpA(buffer, s->text) != 0) return TRUE;
+  }
+  s->found = window;
+  return FALSE;
+}
+
+HWND app::control(const char* class_name, const char* text) const {
+  if (!window) return nullptr;
+  child_search s{class_name, text, nullptr};
+  EnumChildWindows(window, match_child, reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+
+long app::wait_exit(DWORD deadline_ms) {
+  if (WaitForSingleObject(process.hProcess, deadline_ms) != WAIT_OBJECT_0) return -1;
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  return static_cast<long>(code);
+}
+
+HWND app::requester() const { return find_top_level(process.dwProcessId, "#32770", nullptr); }
+
+// NOTE: Wine answers GetGuiResources for another process with 0. Its GDI objects are
+// entries of the process's own handle table, which the PEB names as on Windows; an entry
+// is in use while its type byte is not 0. Counted here instead, -1 when unreadable.
+static long gdi_table_entries(HANDLE process) {
+  PROCESS_BASIC_INFORMATION basic{};
+  ULONG length = 0;
+  if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic, &length) != 0) return -1;
+  const size_t table_field = sizeof(void*) == 8 ? 0xF8 : 0x94;  // PEB.GdiSharedHandleTable
+  void* table = nullptr;
+  SIZE_T got = 0;
+  if (!ReadProcessMemory(process, reinterpret_cast<const char*>(basic.PebBaseAddress) + table_field, &table,
+                         sizeof table, &got) ||
+      !table)
+    return -1;
+  struct entry {  // 24 bytes: object, owner, unique, type, flags, user pointer
+    uint64_t object;
+    uint32_t owner;
+    uint16_t unique;
+    uint8_t type, flags;
+    uint64_t user;
+  };
+  static_assert(sizeof(entry) == 24);
+  std::vector<entry> entries(0x10000);
+  if (!ReadProcessMemory(process, table, entries.data(), entries.size() * sizeof(entry), &got)) return -1;
+  long used = 0;
+  for (const entry& e : entries) used += e.type != 0 && !(e.unique & 0x80);  // stock objects not counted
+  return used;
+}
+
+static BOOL CALLBACK count_window(HWND window, LPARAM data) {
+  auto* s = reinterpret_cast<std::pair<DWORD, long>*>(data);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid == s->first) ++s->second;
+  return TRUE;
+}
+
+static BOOL CALLBACK count_top_level(HWND window, LPARAM data) {
+  auto* s = reinterpret_cast<std::pair<DWORD, long>*>(data);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid != s->first) return TRUE;
+  ++s->second;
+  EnumChildWindows(window, count_window, data);
+  return TRUE;
+}
+
+app::usage app::measure() const {
+  usage u{};
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  if (GetProcessMemoryInfo(process.hProcess, &counters, sizeof counters)) {
+    u.private_bytes = counters.PagefileUsage;
+    u.working_set = counters.WorkingSetSize;
+  }
+  GetProcessHandleCount(process.hProcess, &u.handles);
+  u.gdi = GetGuiResources(process.hProcess, GR_GDIOBJECTS);
+  u.gdi_table = gdi_table_entries(process.hProcess);
+  std::pair<DWORD, long> windows{process.dwProcessId, 0};
+  EnumWindows(count_top_level, reinterpret_cast<LPARAM>(&windows));
+  u.windows = windows.second;
+  u.user = GetGuiResources(process.hProcess, GR_USEROBJECTS);
+  return u;
+}
+
+// NOTE: Wine reports no CPU times for another process (GetProcessTimes gives zeros). The
+// program runs as a Unix process whose command line names Tessarix.exe; its times are
+// read from the kernel's process table through Wine's drive Z:. The newest such process
+// is ours: the tests start one program at a time.
+double app::unix_cpu_ms() const {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA("Z:\\proc\\*", &found);
+  if (search == INVALID_HANDLE_VALUE) return -1;
+  long newest = -1;
+  do {
+    char* end = nullptr;
+    long pid = std::strtol(found.cFileName, &end, 10);
+    if (*end || pid <= newest) continue;
+    std::vector<uint8_t> command = read_file(std::string("Z:\\proc\\") + found.cFileName + "\\cmdline");
+    std::string text(command.begin(), command.end());
+    if (text.find("Tessarix.exe") != std::string::npos) newest = pid;
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  if (newest < 0) return -1;
+  // The main thread only (its id is the process's): the sound system's own threads tick
+  // along at a steady few percent whatever the program does.
+  const std::string id = std::to_string(newest);
+  std::vector<uint8_t> stat = read_file("Z:\\proc\\" + id + "\\task\\" + id + "\\stat");
+  std::string text(stat.begin(), stat.end());
+  size_t close = text.rfind(')');
+  if (close == std::string::npos) return -1;
+  // Fields after the name: state (3), ... utime (14), stime (15), in clock ticks of 10 ms.
+  unsigned long long utime = 0, stime = 0;
+  if (std::sscanf(text.c_str() + close + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime,
+                  &stime) != 2)
+    return -1;
+  return (utime + stime) * 10.0;
+}
+
+static void send_mouse(DWORD flags, int x, int y) {
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  // Absolute coordinates run from 0 to 65535 over the primary screen.
+  input.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+  input.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+  input.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE;
+  SendInput(1, &input, sizeof input);
+}
+
+void move_pointer(int x, int y) {
+  SetCursorPos(x, y);
+  send_mouse(0, x, y);
+}
+
+void click_screen(int x, int y) {
+  SetCursorPos(x, y);
+  send_mouse(0, x, y);
+  Sleep(30);
+  send_mouse(MOUSEEVENTF_LEFTDOWN, x, y);
+  Sleep(30);
+  send_mouse(MOUSEEVENTF_LEFTUP, x, y);
+}
+
+void click(HWND window) {
+  RECT r;
+  GetWindowRect(window, &r);
+  click_screen((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+}
+
+void press_keys(std::initializer_list<WORD> keys) {
+  std::vector<INPUT> inputs;
+  for (WORD k : keys) {
+    INPUT i{};
+    i.type = INPUT_KEYBOARD;
+    i.ki.wVk = k;
+    inputs.push_back(i);
+  }
+  for (auto k = keys.end(); k != keys.begin();) {
+    INPUT i{};
+    i.type = INPUT_KEYBOARD;
+    i.ki.wVk = *--k;
+    i.ki.dwFlags = KEYEVENTF_KEYUP;
+    inputs.push_back(i);
+  }
+  for (INPUT& i : inputs) {
+    SendInput(1, &i, sizeof i);
+    Sleep(20);
+  }
+}
+
+std::vector<uint32_t> grab(const RECT& r) {
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  std::vector<uint32_t> pixels;
+  if (w <= 0 || h <= 0) return pixels;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (bitmap && bits) {
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    GdiFlush();
+    const auto* p = static_cast<const uint32_t*>(bits);
+    pixels.assign(p, p + static_cast<size_t>(w) * h);
+    for (uint32_t& v : pixels) v &= 0xFFFFFF;
+    SelectObject(memory, old);
+  }
+  if (bitmap) DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+std::vector<uint32_t> grab(HWND window) {
+  RECT r;
+  GetClientRect(window, &r);
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  return grab(r);
+}
+
+std::vector<uint32_t> picture(int i) {
+  const uint8_t* file = dice_picture(i);
+  std::vector<uint32_t> pixels;
+  if (!file) return pixels;
+  pixels.resize(300 * 300);
+  const uint8_t* palette = file + 54;
+  for (int y = 0; y < 300; ++y)
+    for (int x = 0; x < 300; ++x) {
+      uint8_t pair = file[118 + (299 - y) * 152 + x / 2];
+      int index = x % 2 ? pair & 15 : pair >> 4;
+      const uint8_t* c = palette + 4 * index;  // blue, green, red
+      pixels[y * 300 + x] = static_cast<uint32_t>(c[2]) << 16 | c[1] << 8 | c[0];
+    }
+  return pixels;
+}
+
+int shown_picture(const std::vector<uint32_t>& pixels) {
+  for (int i = 0; i <= 6; ++i)
+    if (pixels == picture(i)) return i;
+  return -1;
+}
+
+bool save_screenshot(const RECT& r, const std::string& file) {
+  std::vector<uint32_t> pixels = grab(r);
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  if (pixels.empty()) return false;
+  const int stride = (w * 3 + 3) / 4 * 4;
+  BITMAPFILEHEADER head{};
+  BITMAPINFOHEADER info{};
+  head.bfType = 0x4D42;
+  head.bfOffBits = sizeof head + sizeof info;
+  head.bfSize = head.bfOffBits + stride * h;
+  info.biSize = sizeof info;
+  info.biWidth = w;
+  info.biHeight = h;
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  info.biSizeImage = stride * h;
+  FILE* f = std::fopen(file.c_str(), "wb");
+  if (!f) return false;
+  std::fwrite(&head, sizeof head, 1, f);
+  std::fwrite(&info, sizeof info, 1, f);
+  std::vector<uint8_t> row(stride);
+  for (int y = h - 1; y >= 0; --y) {
+    for (int x = 0; x < w; ++x) {
+      uint32_t v = pixels[y * w + x];
+      row[3 * x] = v & 0xFF, row[3 * x + 1] = (v >> 8) & 0xFF, row[3 * x + 2] = (v >> 16) & 0xFF;
+    }
+    std::fwrite(row.data(), 1, row.size(), f);
+  }
+  return std::fclose(f) == 0;
+}
+
+std::vector<sound_run> sound_runs(int gap_ms) {
+  std::vector<uint8_t> raw = read_file(windows_path(setting("TESSARIX_WORK") + "/audio.raw"));
+  std::vector<sound_run> runs;
+  const size_t frames = raw.size() / 4;
+  const double ms_per_frame = 1000.0 / 44100.0;
+  const size_t gap = static_cast<size_t>(gap_ms / ms_per_frame);
+  size_t run_start = 0, last_loud = 0;
+  int peak = 0;
+  bool in_run = false;
+  for (size_t i = 0; i < frames; ++i) {
+    int l = static_cast<int16_t>(raw[4 * i] | raw[4 * i + 1] << 8);
+    int r = static_cast<int16_t>(raw[4 * i + 2] | raw[4 * i + 3] << 8);
+    int level = std::max(std::abs(l), std::abs(r));
+    if (level < 200) {
+      if (in_run && i - last_loud > gap) {
+        runs.push_back({run_start * ms_per_frame, (last_loud + 1 - run_start) * ms_per_frame, peak});
+        in_run = false;
+      }
+      continue;
+    }
+    if (!in_run) in_run = true, run_start = i, peak = 0;
+    last_loud = i;
+    peak = std::max(peak, level);
+  }
+  if (in_run) runs.push_back({run_start * ms_per_frame, (last_loud + 1 - run_start) * ms_per_frame, peak});
+  return runs;
+}
+
+std::vector<std::string> opened_addresses() {
+  std::vector<uint8_t> text = read_file(windows_path(setting("TESSARIX_WORK") + "/opened.txt"));
+  std::vector<std::string> lines;
+  std::string line;
+  for (uint8_t c : text) {
+    if (c == '\n') {
+      lines.push_back(line);
+      line.clear();
+    } else {
+      line += static_cast<char>(c);
+    }
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+}  // namespace e2e
