@@ -209,6 +209,12 @@ TEST(app_throw, start_plays_click_then_roll_and_ends_on_one_face) {
   ASSERT_TRUE(save_screenshot(window_rect(box), shot_path("statistics.bmp")));
   click(GetDlgItem(box, IDOK));
   EXPECT_EQ(0, a.wait_exit(10000)) << "exit code after the requester";
+  // The close box gave no click of its own; closing the requester gives one, the last sound.
+  runs = sound_runs(20);
+  ASSERT_FALSE(runs.empty());
+  EXPECT_LT(runs.back().length_ms, 60) << "the requester's click comes last: " << describe(runs);
+  EXPECT_GT(runs.back().start_ms - (runs[runs.size() - 2].start_ms + runs[runs.size() - 2].length_ms), 200)
+      << "apart from the last roll: " << describe(runs);
 }
 
 TEST(app_home_page, each_press_hands_the_address_to_the_browser_once) {
