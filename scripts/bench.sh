@@ -1,7 +1,6 @@
 #!/bin/bash
-# Builds the native benchmarks and runs them. Each benchmark named X_baseline_Y is the
-# baseline of X: the script prints X's time as a multiple of its baseline's, both
-# measured in the same run.
+# Builds the native benchmarks and runs them, then prints each measurement as a multiple
+# of its named baseline, both measured in the same run (the pairs are listed below).
 set -u
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh || exit 1
@@ -13,14 +12,26 @@ for bench in $(find build/native/tests -type f -name '*_bench' -perm -u+x | sort
   "$bench" --benchmark_min_time=0.2 --benchmark_out="$json" --benchmark_out_format=json || status=1
   python3 - "$json" <<'PY'
 import json, sys
+# measurement -> its baseline; benchmarks with arguments are paired argument by argument.
+PAIRS = {
+    "BM_text_of_int": "BM_text_of_int_baseline_to_chars",
+    "BM_expression": "BM_expression_baseline_std_string",
+    "BM_RuntimeDie": "BM_Mt19937Die",
+    "BM_PoolAllocFree": "BM_MallocFree",
+    "BM_LockedPoolAllocFree": "BM_MallocFree",
+    "BM_PoolBurst": "BM_MallocBurst",
+    "BM_EventQueue": "BM_StdDeque",
+}
 runs = {b["name"]: b for b in json.load(open(sys.argv[1]))["benchmarks"] if b.get("run_type", "iteration") == "iteration"}
 for name, b in runs.items():
-    if "_baseline_" in name:
+    base_name, _, arg = name.partition("/")
+    if base_name not in PAIRS:
         continue
-    for base_name, base in runs.items():
-        if base_name.startswith(name + "_baseline_"):
-            ratio = b["real_time"] / base["real_time"]
-            print(f"ratio {name} / {base_name}: {ratio:.2f} ({b['real_time']:.1f} vs {base['real_time']:.1f} {b['time_unit']})")
+    baseline = PAIRS[base_name] + ("/" + arg if arg else "")
+    if baseline in runs:
+        base = runs[baseline]
+        ratio = b["cpu_time"] / base["cpu_time"]
+        print(f"ratio {name} / {baseline}: {ratio:.2f} ({b['cpu_time']:.1f} vs {base['cpu_time']:.1f} {b['time_unit']} CPU)")
 PY
   rm -f "$json"
 done
