@@ -17,7 +17,8 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 
 eval "$("$runner" --env | sed 's/^/export /')"
-"$runner" "$exe" &
+# Wine's own diagnostics (a machine without a sound device, say) go to a log, not the terminal.
+"$runner" "$exe" >build/win64/tessarix-run.log 2>&1 &
 program=$!
 window=""
 for _ in $(seq 150); do
