@@ -46,38 +46,34 @@ void cursor_for_edge(int32_t edge, const sizing_box& box, int32_t& x, int32_t& y
 
 }  // namespace
 
+namespace {
+
+// The span an edge may leave between itself and the opposite edge: raised to the minimum
+// when below it, else lowered to the maximum when above it.
+int32_t allowed_span(int32_t span, int32_t minimum, int32_t maximum) {
+  if (span < minimum) return minimum;
+  if (span > maximum) return maximum;
+  return span;
+}
+
+}  // namespace
+
 void sizing_apply_point(sizing_box& box, int32_t edge, int32_t x, int32_t y, const sizing_track& track) {
   if (edge_is_one_of(edge, SIZING_EDGE_LEFT, SIZING_EDGE_TOP_LEFT, SIZING_EDGE_BOTTOM_LEFT)) {
     box.left = edge == SIZING_EDGE_TOP_LEFT ? x - 2 : x;
-    if (box.right - box.left < track.min_width) {
-      box.left = box.right - track.min_width;
-    } else if (box.right - box.left > track.max_width) {
-      box.left = box.right - track.max_width;
-    }
+    box.left = box.right - allowed_span(box.right - box.left, track.min_width, track.max_width);
   }
   if (edge_is_one_of(edge, SIZING_EDGE_RIGHT, SIZING_EDGE_TOP_RIGHT, SIZING_EDGE_BOTTOM_RIGHT)) {
     box.right = x + 2;
-    if (box.right - box.left < track.min_width) {
-      box.right = box.left + track.min_width;
-    } else if (box.right - box.left > track.max_width) {
-      box.right = box.left + track.max_width;
-    }
+    box.right = box.left + allowed_span(box.right - box.left, track.min_width, track.max_width);
   }
   if (edge_is_one_of(edge, SIZING_EDGE_TOP, SIZING_EDGE_TOP_LEFT, SIZING_EDGE_TOP_RIGHT)) {
     box.top = edge == SIZING_EDGE_TOP_LEFT ? y - 2 : y;
-    if (box.bottom - box.top < track.min_height) {
-      box.top = box.bottom - track.min_height;
-    } else if (box.bottom - box.top > track.max_height) {
-      box.top = box.bottom - track.max_height;
-    }
+    box.top = box.bottom - allowed_span(box.bottom - box.top, track.min_height, track.max_height);
   }
   if (edge_is_one_of(edge, SIZING_EDGE_BOTTOM, SIZING_EDGE_BOTTOM_LEFT, SIZING_EDGE_BOTTOM_RIGHT)) {
     box.bottom = y + 2;
-    if (box.bottom - box.top < track.min_height) {
-      box.bottom = box.top + track.min_height;
-    } else if (box.bottom - box.top > track.max_height) {
-      box.bottom = box.top + track.max_height;
-    }
+    box.bottom = box.top + allowed_span(box.bottom - box.top, track.min_height, track.max_height);
   }
 }
 

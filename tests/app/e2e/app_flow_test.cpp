@@ -22,6 +22,20 @@ void activate(app& a) {
   Sleep(200);
 }
 
+// Waits (bounded) for the program to end and notes whether a requester showed meanwhile;
+// the exit code, or -1 when it did not end.
+long wait_exit_watching_requester(app& a, bool& requester_seen) {
+  long code = -1;
+  wait_for(
+      [&] {
+        requester_seen |= a.requester() != nullptr;
+        code = a.wait_exit(0);
+        return code != -1;
+      },
+      10000);
+  return code;
+}
+
 // The requester's text, split at its carriage returns.
 std::vector<std::string> requester_lines(HWND box) {
   char text[4096] = {};
@@ -135,14 +149,7 @@ TEST(app_window, opens_centred_with_the_start_picture_and_three_buttons) {
   Sleep(500);
   click(a.button("ENDE"));
   bool requester_seen = false;
-  long code = -1;
-  wait_for(
-      [&] {
-        requester_seen |= a.requester() != nullptr;
-        code = a.wait_exit(0);
-        return code != -1;
-      },
-      10000);
+  long code = wait_exit_watching_requester(a, requester_seen);
   EXPECT_EQ(0, code) << "exit code after ENDE";
   EXPECT_FALSE(requester_seen) << "no statistics without a throw";
   std::vector<sound_run> runs = sound_runs(20);
@@ -236,14 +243,7 @@ TEST(app_home_page, each_press_hands_the_address_to_the_browser_once) {
   activate(a);
   press_keys({VK_MENU, VK_F4});
   bool requester_seen = false;
-  long code = -1;
-  wait_for(
-      [&] {
-        requester_seen |= a.requester() != nullptr;
-        code = a.wait_exit(0);
-        return code != -1;
-      },
-      10000);
+  long code = wait_exit_watching_requester(a, requester_seen);
   EXPECT_EQ(0, code);
   EXPECT_FALSE(requester_seen);
 }
