@@ -12,6 +12,7 @@ packages=(
   wine64
   xvfb openbox xdotool x11-utils imagemagick
   python3 procps util-linux file
+  dieharder gnuplot-nox
 )
 
 missing=()

@@ -159,4 +159,19 @@ void words_per_face(uint32_t faces, uint64_t* words) {
 
 double throws_to_show_difference(double p, double delta) { return p * (1 - p) / (delta * delta); }
 
+double binomial_at_least(uint64_t n, uint64_t k, double p) {
+  if (!(p >= 0 && p <= 1)) return kNaN;
+  if (k == 0) return 1.0;
+  if (k > n) return 0.0;
+  // Sum the upper terms directly: they are small where it matters, and 1 - (lower sum)
+  // would lose them.
+  double sum = 0;
+  for (uint64_t i = k; i <= n; ++i) {
+    double log_term = std::lgamma(n + 1.0) - std::lgamma(i + 1.0) - std::lgamma(n - i + 1.0);
+    double term = p == 0 ? (i == 0) : p == 1 ? (i == n) : std::exp(log_term + i * std::log(p) + (n - i) * std::log1p(-p));
+    sum += term;
+  }
+  return sum > 1 ? 1.0 : sum;
+}
+
 }  // namespace fairness

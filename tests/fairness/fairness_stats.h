@@ -86,4 +86,7 @@ void words_per_face(uint32_t faces, uint64_t* words);
 // standard deviation of a face's count, for a face of chance p: p (1 - p) / delta^2.
 double throws_to_show_difference(double p, double delta);
 
+// Probability of at least k successes in n independent trials of chance p each.
+double binomial_at_least(uint64_t n, uint64_t k, double p);
+
 }  // namespace fairness

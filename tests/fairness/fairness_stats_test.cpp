@@ -195,6 +195,25 @@ TEST(SerialTests, SeeWhatTheFaceCountsCannot) {
   EXPECT_EQ(60u, fairness::repeat_test(same).repeats);
 }
 
+TEST(BinomialTail, CountsTheChanceOfSoManyWeakResults) {
+  struct {
+    uint64_t n, k;
+    double p, expected;
+  } const table[] = {
+      {2, 1, 0.5, 0.75},
+      {2, 2, 0.5, 0.25},
+      {10, 0, 0.3, 1.0},
+      {10, 11, 0.3, 0.0},
+      {114, 1, 0.01, 1 - 0.3179890638191435},  // 1 - 0.99^114
+      {5, 5, 1.0, 1.0},
+      {5, 1, 0.0, 0.0},
+  };
+  for (const auto& row : table)
+    EXPECT_NEAR(row.expected, fairness::binomial_at_least(row.n, row.k, row.p), 1e-12)
+        << row.k << " or more of " << row.n << " at " << row.p;
+  EXPECT_TRUE(std::isnan(fairness::binomial_at_least(10, 1, 1.5)));
+}
+
 TEST(FaceBand, HoldsTheCountOfAFairFace) {
   fairness::count_band band = fairness::face_band(6000000, 0.999);
   EXPECT_NEAR(1000000.0, band.expected, 1e-6);

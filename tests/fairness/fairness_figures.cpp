@@ -1,8 +1,8 @@
-// Throws the die many times from one of the program's two sources and prints the counts
-// and their statistics, one figure per line ("name value..."), for scripts/fairness.sh:
-//   dice_throws generator THROWS SEED   the pseudo-random generator, seeded explicitly
-//   dice_throws crypto THROWS           the platform's cryptographic source
-//   dice_throws scaling FACES           how many 32-bit words the scaling gives each face
+// The figures of docs/fairness.md, one per line ("name value..."), for scripts/fairness.sh:
+//   fairness_figures generator THROWS SEED   throws of the pseudo-random generator, seeded
+//   fairness_figures crypto THROWS           throws of the platform's cryptographic source
+//   fairness_figures scaling FACES           how many 32-bit words the scaling gives each face
+//   fairness_figures verdicts RESULTS WEAK   what WEAK verdicts among RESULTS mean by chance
 // A throw is exactly the application's: random_int(5) or crypto_random_int(5).
 #include <cerrno>
 #include <cstdint>
@@ -84,11 +84,23 @@ int report_scaling(uint32_t faces) {
   return 0;
 }
 
+// A battery marks a p-value WEAK when it lies within 0.005 of 0 or 1: a fair source's
+// result does so with chance 0.01.
+constexpr double kWeakChance = 0.01;
+
+int report_verdicts(uint64_t results, uint64_t weak) {
+  std::printf("weak_expected %.4f\n", results * kWeakChance);
+  std::printf("weak_at_least %llu %.6g\n", static_cast<unsigned long long>(weak),
+              fairness::binomial_at_least(results, weak, kWeakChance));
+  return 0;
+}
+
 int usage() {
   std::fprintf(stderr,
-               "usage: dice_throws generator THROWS SEED\n"
-               "       dice_throws crypto THROWS\n"
-               "       dice_throws scaling FACES\n");
+               "usage: fairness_figures generator THROWS SEED\n"
+               "       fairness_figures crypto THROWS\n"
+               "       fairness_figures scaling FACES\n"
+               "       fairness_figures verdicts RESULTS WEAK\n");
   return 2;
 }
 
@@ -106,6 +118,11 @@ int main(int argc, char** argv) {
   if (std::strcmp(argv[1], "scaling") == 0 && argc == 3) {
     if (number > UINT32_MAX) return usage();
     return report_scaling(static_cast<uint32_t>(number));
+  }
+  if (std::strcmp(argv[1], "verdicts") == 0 && argc == 4) {
+    unsigned long long weak = 0;
+    if (!parse_unsigned(argv[3], weak) || weak > number) return usage();
+    return report_verdicts(number, weak);
   }
   if (std::strcmp(argv[1], "generator") == 0 && argc == 4) {
     unsigned long long seed = 0;
