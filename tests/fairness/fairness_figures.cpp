@@ -4,10 +4,8 @@
 //   fairness_figures scaling FACES           how many 32-bit words the scaling gives each face
 //   fairness_figures verdicts RESULTS WEAK   what WEAK verdicts among RESULTS mean by chance
 // A throw is exactly the application's: random_int(5) or crypto_random_int(5).
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -23,14 +21,6 @@
 namespace {
 
 constexpr double kBand = 0.999;
-
-bool parse_unsigned(const char* text, unsigned long long& value) {
-  if (!text || !*text || *text == '-') return false;
-  char* end = nullptr;
-  errno = 0;
-  value = std::strtoull(text, &end, 0);
-  return errno == 0 && *end == 0;
-}
 
 void print_result(const char* name, const fairness::test_result& r) {
   std::printf("%s %.6f %d %.6g\n", name, r.statistic, r.df, r.p);
@@ -113,7 +103,7 @@ int main(int argc, char** argv) {
 #endif
   if (argc < 3) return usage();
   unsigned long long number = 0;
-  if (!parse_unsigned(argv[2], number) || number == 0) return usage();
+  if (!fairness::parse_unsigned(argv[2], number) || number == 0) return usage();
 
   if (std::strcmp(argv[1], "scaling") == 0 && argc == 3) {
     if (number > UINT32_MAX) return usage();
@@ -121,12 +111,12 @@ int main(int argc, char** argv) {
   }
   if (std::strcmp(argv[1], "verdicts") == 0 && argc == 4) {
     unsigned long long weak = 0;
-    if (!parse_unsigned(argv[3], weak) || weak > number) return usage();
+    if (!fairness::parse_unsigned(argv[3], weak) || weak > number) return usage();
     return report_verdicts(number, weak);
   }
   if (std::strcmp(argv[1], "generator") == 0 && argc == 4) {
     unsigned long long seed = 0;
-    if (!parse_unsigned(argv[3], seed) || seed > UINT32_MAX) return usage();
+    if (!fairness::parse_unsigned(argv[3], seed) || seed > UINT32_MAX) return usage();
     random_seed(static_cast<uint32_t>(seed));
     std::printf("source generator\nseed %llu\n", seed);
     return throw_and_report([] { return random_int(5); }, number);

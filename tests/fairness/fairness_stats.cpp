@@ -1,6 +1,8 @@
 #include "tests/fairness/fairness_stats.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 namespace fairness {
@@ -172,6 +174,15 @@ double binomial_at_least(uint64_t n, uint64_t k, double p) {
     sum += term;
   }
   return sum > 1 ? 1.0 : sum;
+}
+
+bool parse_unsigned(const char* text, unsigned long long& value) {
+  // strtoull would also take a sign or leading blanks: only a digit may start the text.
+  if (!text || *text < '0' || *text > '9') return false;
+  char* end = nullptr;
+  errno = 0;
+  value = std::strtoull(text, &end, 0);
+  return errno == 0 && *end == 0;
 }
 
 }  // namespace fairness

@@ -1,7 +1,7 @@
 // The arithmetic behind the fairness evidence: chi-square tail probabilities, the face
 // and pair statistics of a run of throws, the normal band around an expected count and
-// the exact share of 32-bit words that the scaling gives each face. Plain functions on
-// numbers; the tools and tests that throw the dice only count.
+// the exact share of 32-bit words that the scaling gives each face, and the reading of the
+// tools' numbers. Plain functions; the tools and tests that throw the dice only count.
 #pragma once
 
 #include <array>
@@ -85,6 +85,9 @@ void words_per_face(uint32_t faces, uint64_t* words);
 // Throws after which a difference delta between two faces' chances has grown to one
 // standard deviation of a face's count, for a face of chance p: p (1 - p) / delta^2.
 double throws_to_show_difference(double p, double delta);
+
+// A command-line number: decimal, or hexadecimal after 0x; no sign, nothing after it.
+bool parse_unsigned(const char* text, unsigned long long& value);
 
 // Probability of at least k successes in n independent trials of chance p each.
 double binomial_at_least(uint64_t n, uint64_t k, double p);

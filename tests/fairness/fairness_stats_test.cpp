@@ -214,6 +214,27 @@ TEST(BinomialTail, CountsTheChanceOfSoManyWeakResults) {
   EXPECT_TRUE(std::isnan(fairness::binomial_at_least(10, 1, 1.5)));
 }
 
+TEST(CommandLine, ReadsOnlyWholeUnsignedNumbers) {
+  struct {
+    const char* text;
+    bool ok;
+    unsigned long long value;
+  } const table[] = {
+      {"12345", true, 12345}, {"0x10", true, 16},  {"0", true, 0},      {"18446744073709551615", true, UINT64_MAX},
+      {"", false, 0},         {"-1", false, 0},    {"+1", false, 0},    {"12x", false, 0},
+      {" 1", false, 0},       {"18446744073709551616", false, 0},
+  };
+  for (const auto& row : table) {
+    unsigned long long value = 0xdeadbeef;
+    EXPECT_EQ(row.ok, fairness::parse_unsigned(row.text, value)) << "\"" << row.text << "\"";
+    if (row.ok) {
+      EXPECT_EQ(row.value, value) << "\"" << row.text << "\"";
+    }
+  }
+  unsigned long long value = 0;
+  EXPECT_FALSE(fairness::parse_unsigned(nullptr, value));
+}
+
 TEST(FaceBand, HoldsTheCountOfAFairFace) {
   fairness::count_band band = fairness::face_band(6000000, 0.999);
   EXPECT_NEAR(1000000.0, band.expected, 1e-6);

@@ -2,31 +2,17 @@
 // for a statistical test battery reading them from a pipe:
 //   random_words SEED [COUNT]
 // Without COUNT the stream runs until the reader closes the pipe.
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 #include "runtime/core/random.h"
-
-namespace {
-
-bool parse_unsigned(const char* text, unsigned long long& value) {
-  if (!text || !*text || *text == '-') return false;
-  char* end = nullptr;
-  errno = 0;
-  value = std::strtoull(text, &end, 0);
-  return errno == 0 && *end == 0;
-}
-
-}  // namespace
+#include "tests/fairness/fairness_stats.h"
 
 int main(int argc, char** argv) {
   unsigned long long seed = 0;
   unsigned long long count = 0;
-  if (argc < 2 || argc > 3 || !parse_unsigned(argv[1], seed) || seed > UINT32_MAX ||
-      (argc == 3 && !parse_unsigned(argv[2], count))) {
+  if (argc < 2 || argc > 3 || !fairness::parse_unsigned(argv[1], seed) || seed > UINT32_MAX ||
+      (argc == 3 && !fairness::parse_unsigned(argv[2], count))) {
     std::fprintf(stderr, "usage: random_words SEED [COUNT]\n");
     return 2;
   }
