@@ -102,11 +102,10 @@ def chart_script(out, source, title, figures):
     return f"""set terminal pngcairo size 640,400 font "DejaVu Sans,10"
 set output "docs/fairness-{source}.png"
 set title "{title}"
-set xlabel "face"
 set ylabel "throws (the axis starts at {bottom:,.0f})"
 set xrange [0.4:6.6]
 set yrange [{bottom}:{top}]
-set xtics 1
+set xtics 1 format "face %.0f"
 set format y "%.0f"
 set key below horizontal
 set boxwidth 0.6
