@@ -1,4 +1,4 @@
-# Cross build for 32-bit Windows (PE32): the shipped program. Built and checked, not run here.
+# Cross build for 32-bit Windows (PE32): the shipped program. Its tests run under 32-bit Wine.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(TESSARIX_TRIPLE i686-w64-mingw32)

@@ -10,6 +10,7 @@
 #include "runtime/gadget/gadget.h"
 #include "runtime/window/events.h"
 #include "runtime/window/window.h"
+#include "tests/test_time.h"
 
 namespace gadget_tests {
 
@@ -47,9 +48,9 @@ inline std::vector<queued> take_gadget_events() {
   return events;
 }
 
-// Dispatches the thread's messages for at most ms milliseconds.
+// Dispatches the thread's messages for at most ms milliseconds (scaled by the run's time factor).
 inline void pump(DWORD ms) {
-  const DWORD deadline = GetTickCount() + ms;
+  const DWORD deadline = GetTickCount() + test_time::scaled_ms(ms);
   MSG message;
   while (static_cast<int32_t>(deadline - GetTickCount()) > 0) {
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {

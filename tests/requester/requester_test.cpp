@@ -11,6 +11,7 @@
 
 #include "runtime/core/runtime.h"
 #include "runtime/requester/requester.h"
+#include "tests/test_time.h"
 
 namespace {
 
@@ -33,8 +34,10 @@ HWND make_window(const char* title, DWORD ex_style, bool visible) {
   return window;
 }
 
-// Dispatches this thread's messages until the condition holds or the time is up.
+// Dispatches this thread's messages until the condition holds or the time (scaled by the
+// run's time factor) is up.
 bool pump_until(const std::function<bool()>& condition, DWORD within_ms) {
+  within_ms = test_time::scaled_ms(within_ms);
   DWORD start = GetTickCount();
   for (;;) {
     MSG message;
@@ -110,7 +113,7 @@ void CALLBACK visit_timer(HWND, UINT, UINT_PTR, DWORD) {
 // pressed. The requester's result.
 int32_t show_requester(const char* title, const std::function<void(HWND box)>& inspect, uint32_t flags = 0,
                        int button = IDOK, const char* text = "Zeile 1\rZeile 2") {
-  box_visit visit = {title, button, inspect, GetTickCount() + 15000, false, false};
+  box_visit visit = {title, button, inspect, GetTickCount() + test_time::scaled_ms(15000), false, false};
   box_visit* outer = current_visit;
   current_visit = &visit;
   UINT_PTR timer = SetTimer(nullptr, 0, 30, visit_timer);

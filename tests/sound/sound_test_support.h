@@ -13,6 +13,7 @@
 #include "runtime/core/registry.h"
 #include "runtime/core/runtime.h"
 #include "runtime/sound/sound.h"
+#include "tests/test_time.h"
 #include "tests/sound/wav_images.h"
 
 namespace sound_test {
@@ -41,8 +42,9 @@ inline DWORD play_position(IDirectSoundBuffer* buffer) {
   return play;
 }
 
-// Waits, up to a deadline, until the buffer has stopped playing.
+// Waits, up to a deadline (scaled by the run's time factor), until the buffer has stopped playing.
 inline bool wait_until_stopped(IDirectSoundBuffer* buffer, DWORD deadline_ms) {
+  deadline_ms = test_time::scaled_ms(deadline_ms);
   DWORD start = GetTickCount();
   while (GetTickCount() - start < deadline_ms) {
     DWORD status = 0;

@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "tests/test_time.h"
+
 namespace {
 using clock_type = std::chrono::steady_clock;
 }
@@ -27,7 +29,7 @@ void WindowTest::TearDown() { runtime_end_libraries(); }
 
 std::vector<waited> WindowTest::pump_until(int32_t wanted, int ms) {
   std::vector<waited> seen;
-  auto deadline = clock_type::now() + std::chrono::milliseconds(ms);
+  auto deadline = clock_type::now() + std::chrono::milliseconds(test_time::scaled_ms(ms));
   for (;;) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock_type::now()).count();
     if (left <= 0) break;

@@ -28,9 +28,9 @@ class WindowTest : public testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  // Waits until ms have passed, recording every non-zero return.
+  // Waits until ms (scaled by the run's time factor) have passed, recording every non-zero return.
   std::vector<waited> pump(int ms);
-  // Waits until the wanted code comes back or ms have passed; everything returned is recorded.
+  // Waits until the wanted code comes back or ms (scaled) have passed; everything returned is recorded.
   std::vector<waited> pump_until(int32_t wanted, int ms);
   // Lets the messages that are under way arrive, then drops them and every queued event.
   void settle();

@@ -126,7 +126,7 @@ HWND app::control(const char* class_name, const char* text) const {
 }
 
 long app::wait_exit(DWORD deadline_ms) {
-  if (WaitForSingleObject(process.hProcess, deadline_ms) != WAIT_OBJECT_0) return -1;
+  if (WaitForSingleObject(process.hProcess, test_time::scaled_ms(deadline_ms)) != WAIT_OBJECT_0) return -1;
   DWORD code = 0;
   GetExitCodeProcess(process.hProcess, &code);
   return static_cast<long>(code);

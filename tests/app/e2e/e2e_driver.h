@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/test_time.h"
+
 namespace e2e {
 
 // A path of the runner's (Unix) file system as the driver sees it under Wine.
@@ -25,6 +27,7 @@ struct app {
   LARGE_INTEGER started{};
   ~app();
   // Starts the program (the audio sink's file is removed first) and waits for its window.
+  // Deadlines here are scaled by the run's time factor.
   bool start(DWORD deadline_ms = 30000);
   HWND control(const char* class_name, const char* text) const;  // text null: any
   HWND image_gadget() const { return control("Static", nullptr); }
@@ -61,9 +64,10 @@ int shown_picture(const std::vector<uint32_t>& pixels);
 // Writes a screen rectangle as a 24-bit BMP file.
 bool save_screenshot(const RECT& screen_rect, const std::string& windows_file);
 
-// Polls until the condition holds or the deadline passes; pumps the driver's own queue.
+// Polls until the condition holds or the deadline (scaled by the run's time factor) passes.
 template <class F>
 bool wait_for(F condition, DWORD deadline_ms, DWORD step_ms = 20) {
+  deadline_ms = test_time::scaled_ms(deadline_ms);
   DWORD start = GetTickCount();
   for (;;) {
     if (condition()) return true;
