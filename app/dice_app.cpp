@@ -24,6 +24,10 @@ constexpr int32_t FRAME_MS = 100;
 constexpr int32_t WAKE_MS = 1000;
 // The tick count's granularity: a wait that ran this close to its time-out timed out.
 constexpr DWORD WAKE_TICK_SLACK_MS = 50;
+// The window system's own timer message, which mingw's headers do not name.
+#ifndef WM_SYSTIMER
+#  define WM_SYSTIMER 0x0118
+#endif
 
 void clear_counters() {
   dice_tally_record& t = dice_tally;
@@ -106,13 +110,15 @@ void dice_main() {
     // the pointer over the window, a mouse move to the control under it at the same
     // pointer position. Either would be followed by another re-apply and bring the next
     // answer, and the loop would chase its own tail at full speed while the program is
-    // idle. So neither an empty wake-up nor a mouse move that left the pointer where it
-    // was is followed by the re-apply below; every other event and every full time-out
-    // still are.
+    // idle. A themed button under a resting pointer also polls for the pointer's leaving
+    // with a system timer of about 10 ms, and each tick ends the wait. None of these is
+    // followed by the re-apply below: nothing in them can have changed the window. Every
+    // other event, every other message and every full time-out still are.
     DWORD pointer = GetMessagePos();
     bool pointer_still = event == WM_MOUSEMOVE && pointer == last_pointer;
     if (event != 0) last_pointer = pointer;
     bool empty_wake_up = event == 0 && GetTickCount() - wait_started + WAKE_TICK_SLACK_MS < WAKE_MS;
+    bool system_tick = event == WM_SYSTIMER;
     if (event == EVENT_GADGET) {
       switch (event_gadget()) {
         case GADGET_START:
@@ -130,7 +136,7 @@ void dice_main() {
       }
     }
     // Re-applied after every wait, whatever it returned (but see the note above).
-    if (!empty_wake_up && !pointer_still) {
+    if (!empty_wake_up && !pointer_still && !system_tick) {
       window_resize(MAIN_WINDOW, IGNORE, IGNORE, IGNORE, IGNORE);
       window_set_erase_around_gadgets(MAIN_WINDOW, 1);
     }
