@@ -46,9 +46,12 @@ long status_kib(long pid, const char* field) {
   return std::strtol(status.c_str() + at + std::string(field).size() + 2, nullptr, 10);
 }
 
-// CPU time of all the process's threads (the sound system's among them), in ms.
-double process_cpu_ms(long pid) {
-  std::string stat = proc_file(pid, "stat");
+// CPU time of all the process's threads (the sound system's among them), or of its main
+// thread alone (thread id = process id), in ms; -1 when unreadable.
+double cpu_ms(long pid, bool main_thread_only) {
+  if (pid < 0) return -1;
+  std::string id = std::to_string(pid);
+  std::string stat = proc_file(pid, main_thread_only ? ("task\\" + id + "\\stat").c_str() : "stat");
   size_t close = stat.rfind(')');
   unsigned long long utime = 0, stime = 0;
   if (close == std::string::npos ||
@@ -73,7 +76,12 @@ void launch(const program& p, started& s) {
   QueryPerformanceCounter(&now);
   QueryPerformanceFrequency(&frequency);
   s.startup_ms = 1000.0 * static_cast<double>(now.QuadPart - s.app.started.QuadPart) / frequency.QuadPart;
-  s.pid = s.app.unix_pid();
+  // The process table can miss a process that is just starting; look again for a while.
+  for (int tries = 0; tries < 100 && s.ok; ++tries) {
+    s.pid = s.app.unix_pid();
+    if (s.pid >= 0 && cpu_ms(s.pid, true) >= 0) break;
+    Sleep(20);
+  }
 }
 
 void close(started& s) {
@@ -177,10 +185,14 @@ int main() {
           GetWindowRect(s.app.button("START"), &r);
           e2e::move_pointer((r.left + r.right) / 2, (r.top + r.bottom) / 2);
         }
-        Sleep(500);
-        double main_before = s.app.unix_cpu_ms(), all_before = process_cpu_ms(s.pid);
+        Sleep(1500);  // hover effects settle
+        double main_before = cpu_ms(s.pid, true), all_before = cpu_ms(s.pid, false);
         Sleep(idle_ms);
-        double main_after = s.app.unix_cpu_ms(), all_after = process_cpu_ms(s.pid);
+        double main_after = cpu_ms(s.pid, true), all_after = cpu_ms(s.pid, false);
+        if (main_before < 0 || main_after < 0 || all_before < 0 || all_after < 0) {
+          std::printf("%s: CPU times unreadable\n", idle_programs[i]->label);
+          continue;
+        }
         main_ms[i][place].push_back(main_after - main_before);
         all_ms[i][place].push_back(all_after - all_before);
       }
