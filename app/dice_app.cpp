@@ -24,6 +24,10 @@ constexpr int32_t FRAME_MS = 100;
 constexpr int32_t WAKE_MS = 1000;
 // The tick count's granularity: a wait that ran this close to its time-out timed out.
 constexpr DWORD WAKE_TICK_SLACK_MS = 50;
+// The window system's own timer message, which mingw's headers do not name.
+#ifndef WM_SYSTIMER
+#  define WM_SYSTIMER 0x0118
+#endif
 
 void clear_counters() {
   dice_tally_record& t = dice_tally;
@@ -75,25 +79,46 @@ void show_statistics() {
 
 void dice_main() {
   clear_counters();
-  dice_tally.random_source = crypto_random_open() ? 1 : 2;
-  for (int32_t i = 0; i <= 6; ++i) image_from_memory(i, dice_picture(i));
+  // Start-up keeps the order of everything that can be seen from outside: the sound
+  // system (its hidden window and the device) before the main window, and that window
+  // painted with its gadgets and the start picture. What only a throw or a press needs,
+  // the random source, the faces and the two sounds, is made right after the first paint
+  // and before the first wait, so no event can find it missing.
+  image_from_memory(START_PICTURE, dice_picture(START_PICTURE));
   dice_sound_start();
 
   // Without its window the program could never receive the close event that ends the
   // loop; it ends at once instead.
-  if (!window_open(MAIN_WINDOW, 100, 100, 320, 360, "Tessarix V1.1", MAIN_WINDOW_FLAGS)) runtime_end();
+  intptr_t window = window_open(MAIN_WINDOW, 100, 100, 320, 360, "Tessarix V1.1", MAIN_WINDOW_FLAGS);
+  if (!window) runtime_end();
   create_gadgets();
+  // The first paint now, not at the first wait: the window and its gadgets draw before
+  // the work below.
+  RedrawWindow(reinterpret_cast<HWND>(window), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+
+  dice_tally.random_source = crypto_random_open() ? 1 : 2;
+  for (int32_t i = 1; i <= 6; ++i) image_from_memory(i, dice_picture(i));
+  dice_sound_load();
 
   int32_t event;
+  DWORD last_pointer = GetMessagePos();
   do {
     DWORD wait_started = GetTickCount();
     event = window_wait_event(WAKE_MS);
     // NOTE: under Wine, applying the geometry again makes the window system answer the
-    // unchanged move, and that answer ends the next wait at once with nothing in it; the
-    // loop would chase its own tail at full speed while the program is idle. So a
-    // wake-up that brought no event before the time-out is not followed by the re-apply
-    // below; every event and every full time-out still are.
+    // unchanged move twice: a wake-up that brings nothing before the time-out, and, with
+    // the pointer over the window, a mouse move to the control under it at the same
+    // pointer position. Either would be followed by another re-apply and bring the next
+    // answer, and the loop would chase its own tail at full speed while the program is
+    // idle. A themed button under a resting pointer also polls for the pointer's leaving
+    // with a system timer of about 10 ms, and each tick ends the wait. None of these is
+    // followed by the re-apply below: nothing in them can have changed the window. Every
+    // other event, every other message and every full time-out still are.
+    DWORD pointer = GetMessagePos();
+    bool pointer_still = event == WM_MOUSEMOVE && pointer == last_pointer;
+    if (event != 0) last_pointer = pointer;
     bool empty_wake_up = event == 0 && GetTickCount() - wait_started + WAKE_TICK_SLACK_MS < WAKE_MS;
+    bool system_tick = event == WM_SYSTIMER;
     if (event == EVENT_GADGET) {
       switch (event_gadget()) {
         case GADGET_START:
@@ -111,7 +136,7 @@ void dice_main() {
       }
     }
     // Re-applied after every wait, whatever it returned (but see the note above).
-    if (!empty_wake_up) {
+    if (!empty_wake_up && !pointer_still && !system_tick) {
       window_resize(MAIN_WINDOW, IGNORE, IGNORE, IGNORE, IGNORE);
       window_set_erase_around_gadgets(MAIN_WINDOW, 1);
     }

@@ -7,8 +7,11 @@
 #include "runtime/sound/sound.h"
 
 void dice_sound_start() {
-  if (!sound_init()) return;
-  dice_tally.sound_ok = 1;
+  if (sound_init()) dice_tally.sound_ok = 1;
+}
+
+void dice_sound_load() {
+  if (dice_tally.sound_ok != 1) return;
   // A sound that fails to decode is simply absent: playing its number does nothing.
   sound_from_memory(DICE_SOUND_CLICK, dice_click_sound);
   sound_from_memory(DICE_SOUND_ROLL, dice_roll_sound);

@@ -13,9 +13,12 @@ inline constexpr const char* DICE_HOME_PAGE = TESSARIX_HOME_PAGE;
 constexpr intptr_t DICE_SOUND_CLICK = 0;
 constexpr intptr_t DICE_SOUND_ROLL = 1;
 
-// Starts the sound system and decodes the click and the roll; without a device the
-// program stays silent (sound_ok 0) and makes no sound object.
+// Starts the sound system; without a device the program stays silent (sound_ok 0).
 void dice_sound_start();
+// Decodes the click and the roll when the sound system started; otherwise no sound
+// object is made. Nothing is heard before the first button press, so this may follow
+// the window's first paint.
+void dice_sound_load();
 void dice_play_click();
 void dice_play_roll();
 // Start of a throw: the click, 100 ms, then the rolling sound.

@@ -1,6 +1,10 @@
 #!/bin/bash
 # Builds the native benchmarks and runs them, then prints each measurement as a multiple
 # of its named baseline, both measured in the same run (the pairs are listed below).
+# Then, unless BENCH_NATIVE_ONLY is set, runs Tessarix.exe and the bare program of the same
+# window under 64-bit Wine in turn (the win64 build) and prints start-up, idle CPU and
+# resident memory as ratios to the bare program's (BENCH_STARTS, BENCH_IDLE_ROUNDS and
+# BENCH_IDLE_SECONDS set the counts; see tests/app/bench).
 set -u
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh || exit 1
@@ -35,4 +39,18 @@ for name, b in runs.items():
 PY
   rm -f "$json"
 done
+
+if [ -z "${BENCH_NATIVE_ONLY:-}" ]; then
+  echo "=== Tessarix.exe against the bare program, under Wine"
+  if cmake --preset win64 >/dev/null &&
+     cmake --build --preset win64 --target Tessarix bare_window startup_idle_bench >/dev/null; then
+    # The end-to-end runner gives the program the same audio file sink as the tests.
+    win=$PWD/build/win64
+    BARE_WINDOW_EXE=$win/tests/app/bench/bare_window.exe \
+      bash tests/app/e2e/run_e2e.sh "$win/wine-run" "$win/tests/app/bench/startup_idle_bench.exe" \
+      "${TESSARIX_BENCH_EXE:-$win/app/Tessarix.exe}" "$win/tests/app/bench/work" || status=1
+  else
+    status=1
+  fi
+fi
 exit $status

@@ -205,7 +205,7 @@ block_pool* pool_create(int32_t element_size, int32_t minimum, int32_t maximum, 
   return pool;
 }
 
-void* pool_alloc(block_pool* pool) {
+void* pool_alloc_slow(block_pool* pool) {
   if (!pool) return nullptr;
   if (pool->locked) EnterCriticalSection(&pool->lock);
   void* element = take_slot(pool);
@@ -213,7 +213,7 @@ void* pool_alloc(block_pool* pool) {
   return element;
 }
 
-void pool_free(block_pool* pool, void* element) {
+void pool_free_slow(block_pool* pool, void* element) {
   if (!pool || !element) return;
   if (pool->locked) EnterCriticalSection(&pool->lock);
   give_back_slot(pool, element);

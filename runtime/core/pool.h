@@ -50,8 +50,52 @@ struct block_pool {
 };
 
 block_pool* pool_create(int32_t element_size, int32_t minimum, int32_t maximum, uint32_t flags);
-void* pool_alloc(block_pool* pool);
-void pool_free(block_pool* pool, void* element);
+// pool_alloc and pool_free for every case the inline paths below leave: locked pools, a
+// block that fills up or empties, a new block.
+void* pool_alloc_slow(block_pool* pool);
+void pool_free_slow(block_pool* pool, void* element);
+
+// An element of the pool, or null. An unlocked pool whose first available block keeps
+// room after this element hands it out here, in the caller (a returned slot first, then
+// the block's fresh area): the pool's block lists stay as they are.
+inline void* pool_alloc(block_pool* pool) {
+  if (pool && !pool->locked) {
+    pool_block* block = pool->available;
+    if (block && block->free_count + (block->capacity - block->used) > 1) {
+      char* slot;
+      if (block->free_count > 0) {
+        slot = static_cast<char*>(block->free_list);
+        block->free_list = *reinterpret_cast<void**>(slot);
+        block->free_count -= 1;
+      } else {
+        // The slots follow the block record.
+        slot = reinterpret_cast<char*>(block) + sizeof(pool_block) +
+               static_cast<size_t>(block->used) * static_cast<size_t>(pool->stride);
+        block->used += 1;
+      }
+      *reinterpret_cast<pool_block**>(slot) = block;
+      return slot + POOL_SLOT_HEADER;
+    }
+  }
+  return pool_alloc_slow(pool);
+}
+
+// Gives an element back. In an unlocked pool, a slot whose block neither empties nor
+// leaves the full list by it goes into the block's free list here, in the caller.
+inline void pool_free(block_pool* pool, void* element) {
+  if (pool && element && !pool->locked) {
+    char* slot = static_cast<char*>(element) - POOL_SLOT_HEADER;
+    pool_block* block = *reinterpret_cast<pool_block**>(slot);
+    bool on_full_list = block->free_count == 0 && block->used >= block->capacity;
+    if (!on_full_list && block->free_count + 1 < block->used) {
+      *reinterpret_cast<void**>(slot) = block->free_list;
+      block->free_list = slot;
+      block->free_count += 1;
+      return;
+    }
+  }
+  pool_free_slow(pool, element);
+}
 void pool_clear(block_pool* pool);
 void pool_destroy(block_pool* pool);
 

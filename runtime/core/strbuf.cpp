@@ -3,17 +3,17 @@
 #include <climits>
 #include <cstring>
 
-namespace {
-string_library_record strings;
+string_library_record string_library_state;
 
-// Growth leaves this many bytes beyond a reserved text before the capacity, and the
+namespace {
+string_library_record& strings = string_library_state;
+
+// Growth leaves STRBUF_MARGIN bytes beyond a reserved text before the capacity, and the
 // allocation adds kSlack more, so a text, its zero byte and a copy in 4-byte units fit.
-constexpr int32_t kMargin = 4;
+constexpr int32_t kMargin = STRBUF_MARGIN;
 constexpr int32_t kSlack = 5;
 constexpr int32_t kGrowth = 16384;
 }  // namespace
-
-string_library_record& string_library() { return strings; }
 
 void string_library_start() {
   strings = string_library_record{};
@@ -32,7 +32,7 @@ void string_library_end() {
   strings = string_library_record{};
 }
 
-char* strbuf_reserve(int32_t n, int32_t p) {
+char* strbuf_reserve_growing(int32_t n, int32_t p) {
   // NOTE: the buffer has no error path of its own. A reservation that cannot be met (no
   // heap, a size past the 32-bit range, or a failed growth) answers null and changes
   // nothing, so callers skip their text instead of writing past the buffer.
@@ -48,8 +48,6 @@ char* strbuf_reserve(int32_t n, int32_t p) {
   strings.position = p + n;
   return strings.base + p;
 }
-
-void strbuf_give_back(int32_t k) { strings.position -= k; }
 
 void strbuf_append(const char* text) {
   if (!strings.base) return;

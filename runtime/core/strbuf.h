@@ -21,16 +21,34 @@ struct string_library_record {
 // A string variable: null (the empty text) or its own zero-terminated copy in the string heap.
 using string_var = char*;
 
-string_library_record& string_library();
+// The string library's state; read through string_library(). Defined in strbuf.cpp and
+// visible here so that the buffer's fast paths below compile into their callers.
+extern string_library_record string_library_state;
+inline string_library_record& string_library() { return string_library_state; }
 
 void string_library_start();
 void string_library_end();
 
+// Growth leaves this many bytes beyond a reserved text before the capacity.
+constexpr int32_t STRBUF_MARGIN = 4;
+
+// strbuf_reserve when the buffer must grow, or cannot.
+char* strbuf_reserve_growing(int32_t n, int32_t p);
+
 // Makes room for n bytes (and a margin) at p, the current position; the position becomes
 // p + n. Returns where to write; the address is valid until the buffer next grows.
-char* strbuf_reserve(int32_t n, int32_t p);
+// Answers null when the room cannot be had, changing nothing.
+inline char* strbuf_reserve(int32_t n, int32_t p) {
+  string_library_record& strings = string_library_state;
+  // position < capacity always holds, so the difference cannot overflow.
+  if (strings.base && n >= 0 && n < strings.capacity - STRBUF_MARGIN - strings.position) {
+    strings.position = p + n;
+    return strings.base + p;
+  }
+  return strbuf_reserve_growing(n, p);
+}
 // Moves the position back by k bytes: the unused part of a reservation.
-void strbuf_give_back(int32_t k);
+inline void strbuf_give_back(int32_t k) { string_library_state.position -= k; }
 // Appends a zero-terminated text; a null text appends nothing but writes the zero byte.
 void strbuf_append(const char* text);
 inline int32_t strbuf_position() { return string_library().position; }

@@ -5,29 +5,10 @@
 #include "runtime/core/runtime.h"
 #include "runtime/window/events.h"
 
+event_queue* event_queue_state;
+
 namespace {
-
-struct event_node {
-  event_node* next;
-  int32_t code;
-  intptr_t object;
-  intptr_t window;
-  int32_t type;
-  intptr_t data;
-  event_data_release release;
-};
-
-struct event_queue {
-  block_pool* nodes;
-  event_node* head;
-  event_node* tail;
-  int32_t suspended;  // non-zero: nothing is added
-  // Taken at start-up and never given back, so that the pool's first block stays for the
-  // life of the process instead of coming and going with the first and last event.
-  void* first_block_keeper;
-};
-
-event_queue* queue;
+event_queue*& queue = event_queue_state;
 
 constexpr int32_t NODE_BLOCK_MINIMUM = 16;
 constexpr int32_t NODE_BLOCK_MAXIMUM = 256;
@@ -59,45 +40,6 @@ void event_queue_init() {
   if (!queue) return;
   queue->nodes = pool_create(sizeof(event_node), NODE_BLOCK_MINIMUM, NODE_BLOCK_MAXIMUM, POOL_UNLOCKED);
   if (queue->nodes) queue->first_block_keeper = pool_alloc(queue->nodes);
-}
-
-void event_queue_add(int32_t code, intptr_t object, intptr_t window, int32_t type, intptr_t data,
-                     event_data_release release) {
-  if (!queue || !queue->nodes || queue->suspended) return;
-  // An event equal to the last one queued adds nothing: a burst of erases or moves of one
-  // window comes back once. Only the tail is compared, so the order of different events stays.
-  event_node* tail = queue->tail;
-  if (tail && tail->code == code && tail->object == object && tail->window == window && tail->type == type) return;
-  auto* node = static_cast<event_node*>(pool_alloc(queue->nodes));
-  if (!node) return;
-  *node = event_node{nullptr, code, object, window, type, data, release};
-  if (tail) {
-    tail->next = node;
-  } else {
-    queue->head = node;
-  }
-  queue->tail = node;
-}
-
-void event_post(int32_t code, intptr_t object, intptr_t window, int32_t type) {
-  event_queue_add(code, object, window, type, 0, nullptr);
-}
-
-int32_t event_queue_take() {
-  window_library_record* library = window_library();
-  if (!queue || !queue->head || !library) return 0;
-  event_node* node = queue->head;
-  event_record& working = library->working;
-  working.object = node->object;
-  working.window = node->window;
-  working.type = node->type;
-  working.data = node->data;
-  working.data_release = node->release;
-  int32_t code = node->code;
-  queue->head = node->next;
-  if (!queue->head) queue->tail = nullptr;
-  pool_free(queue->nodes, node);
-  return code;
 }
 
 void event_queue_remove_window(intptr_t window) {

@@ -77,7 +77,8 @@ struct window_library_record {
 // Makes the zeroed record (window_init does this at start-up) and returns it.
 window_library_record* window_library_create();
 // The record, or null before the library started.
-window_library_record* window_library();
+extern window_library_record* window_library_state;
+inline window_library_record* window_library() { return window_library_state; }
 // Frees the held data block and its inner buffer, if any.
 void window_release_held_block(window_library_record* library);
 
@@ -89,10 +90,10 @@ intptr_t event_gadget();
 void event_queue_init();
 // Queued events (for tests and diagnostics).
 int32_t event_queue_length();
-void event_post(int32_t code, intptr_t object, intptr_t window, int32_t type);
-void event_queue_add(int32_t code, intptr_t object, intptr_t window, int32_t type, intptr_t data,
-                     event_data_release release);
-int32_t event_queue_take();
+// event_queue_add, event_post and event_queue_take are inline, below: the window
+// procedure queues as often as messages arrive, and the wait takes each one back.
 void event_queue_remove_window(intptr_t window);
 // -1 in any argument matches any value.
 void event_queue_remove_matching(int32_t code, intptr_t object, intptr_t window, int32_t type);
+
+#include "runtime/window/event_queue.h"

@@ -4,16 +4,13 @@
 #include "runtime/core/runtime.h"
 #include "runtime/window/events.h"
 
-namespace {
-window_library_record* library_record;
-}
+window_library_record* window_library_state;
 
 window_library_record* window_library_create() {
-  library_record = static_cast<window_library_record*>(library_state_new(sizeof(window_library_record), nullptr));
-  return library_record;
+  window_library_state =
+      static_cast<window_library_record*>(library_state_new(sizeof(window_library_record), nullptr));
+  return window_library_state;
 }
-
-window_library_record* window_library() { return library_record; }
 
 void window_release_held_block(window_library_record* library) {
   if (!library || !library->held_block) return;

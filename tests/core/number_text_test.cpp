@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -46,11 +49,31 @@ TEST_F(NumberText, Integers) {
       {-2147483647 - 1, "-2147483648"},
       {2147483648LL, "2147483648"},
       {-2147483649LL, "-2147483649"},
+      {4294967295LL, "4294967295"},
+      {4294967296LL, "4294967296"},
+      {9999999999LL, "9999999999"},
+      {-10000000000LL, "-10000000000"},
+      {429496729600000000LL, "429496729600000000"},
+      {999999999999999999LL, "999999999999999999"},
+      {1000000000000000000LL, "1000000000000000000"},
       {9223372036854775807LL, "9223372036854775807"},
       {std::numeric_limits<int64_t>::min(), "-9223372036854775808"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.text, appended([&] { text_of_int(c.value); })) << "value " << c.value;
+  }
+}
+
+TEST_F(NumberText, IntegersOfEveryLengthAgainstToChars) {
+  uint64_t state = 0x9E3779B97F4A7C15u;
+  for (int i = 0; i < 100000; ++i) {
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    // Shifting by 0 to 63 gives every digit count, both signs.
+    auto value = static_cast<int64_t>(state) >> (i % 64);
+    char expected[32];
+    *std::to_chars(expected, expected + sizeof expected - 1, value).ptr = '\0';
+    std::string actual = appended([&] { text_of_int(value); });
+    ASSERT_EQ(expected, actual) << "value " << value;
   }
 }
 
@@ -104,5 +127,81 @@ TEST_F(NumberText, TextsFollowEachOtherInOneExpression) {
   string_store(&v, p);
   EXPECT_STREQ("-12|2.5", v);
 }
+
+#ifdef __GLIBC__
+// The C library's fixed-point conversion is the reference for every finite value: the
+// same digits and the same rounding (exact value, an exact half to the even digit).
+class NumberTextAgainstLibrary : public NumberText {
+ protected:
+  // Compares one value and decimals count; returns false on the first mismatch so that a
+  // sweep stops instead of printing thousands of failures.
+  bool same_as_library(float value, int32_t decimals) {
+    int d = decimals == -1 ? 10 : (decimals > 512 ? 512 : (decimals < 0 ? 0 : decimals));
+    char expected[1100];
+    std::snprintf(expected, sizeof expected, "%.*f", d, value == 0.0f ? 0.0 : static_cast<double>(value));
+    std::string actual = appended([&] { text_of_float(value, decimals); });
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    EXPECT_EQ(expected, actual) << "bits 0x" << std::hex << bits << std::dec << " with " << decimals << " decimals";
+    return actual == expected;
+  }
+};
+
+TEST_F(NumberTextAgainstLibrary, RandomBitPatterns) {
+  const int32_t decimals[] = {0, 1, 2, 3, 4, 5, 6, 8, 9, 10, -1, 11, 15, 20, 33, 60, 100, 149, 160, 512, 513, -2};
+  const size_t kinds = sizeof decimals / sizeof decimals[0];
+  uint32_t state = 0x2545F491u;
+  for (int i = 0; i < 200000; ++i) {
+    state = state * 1664525u + 1013904223u;
+    uint32_t bits = state;
+    // Every fourth value is narrowed to the range the statistics report meets.
+    if ((i & 3) == 0) bits = (bits & 0x807FFFFFu) | ((120u + (bits >> 23) % 16u) << 23);
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    if (std::isnan(value) || std::isinf(value)) continue;
+    if (!same_as_library(value, decimals[(state >> 8) % kinds])) return;
+  }
+}
+
+TEST_F(NumberTextAgainstLibrary, HalfwayCases) {
+  // An odd multiple of 2^-(d+1) ends in the digit 5 at decimal d+1: exactly halfway
+  // between two texts with d decimals (0.125 with 2, 2.5 with 0).
+  for (int32_t d = 0; d <= 12; ++d) {
+    for (int64_t j = 1; j < 4000; j += 2) {
+      float value = std::ldexp(static_cast<float>(j), -(d + 1));
+      if (!same_as_library(value, d) || !same_as_library(-value, d)) return;
+      if (!same_as_library(value, d + 1) || !same_as_library(value, d > 0 ? d - 1 : 0)) return;
+    }
+  }
+  // Large odd mantissas at every fraction length: ties with all 24 bits in use.
+  for (int k = 1; k <= 40; ++k) {
+    for (uint32_t m = 0xFFFFFFu; m > 0xFFFF00u; m -= 2) {
+      float value = std::ldexp(static_cast<float>(m), -k);
+      for (int32_t d : {k - 1, k, 0, 2, 9, 10}) {
+        if (d >= 0 && !same_as_library(value, d)) return;
+      }
+    }
+  }
+}
+
+TEST_F(NumberTextAgainstLibrary, ExtremesAndDecimalsCounts) {
+  const uint32_t patterns[] = {
+      0x00000000u, 0x80000000u,  // both zeros
+      0x00000001u, 0x80000001u, 0x00000002u, 0x00000003u, 0x007FFFFFu, 0x00400000u,  // subnormals
+      0x00800000u, 0x00800001u,                                                      // smallest normals
+      0x7F7FFFFFu, 0xFF7FFFFFu, 0x7F000000u, 0x5F800000u, 0x4F800000u, 0x4F7FFFFFu,  // huge, 2^64, 2^32
+      0x3F000000u, 0x3FC00000u, 0x40200000u, 0xBF000000u, 0x3E000000u,              // 0.5, 1.5, 2.5, -0.5, 0.125
+      0x3F7FFFFFu, 0x4479FFFFu, 0x461C3FFFu, 0x3C23D70Au, 0x3DCCCCCDu,              // nines that carry
+  };
+  const int32_t decimals[] = {0, 1, 2, 5, 9, 10, -1, 20, 40, 45, 100, 149, 150, 511, 512, 513, 100000, -5, INT32_MIN};
+  for (uint32_t bits : patterns) {
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    for (int32_t d : decimals) {
+      if (!same_as_library(value, d)) return;
+    }
+  }
+}
+#endif
 
 }  // namespace

@@ -81,7 +81,7 @@ app::~app() {
   }
 }
 
-bool app::start(DWORD deadline_ms) {
+bool app::start(DWORD deadline_ms, DWORD step_ms) {
   DeleteFileA(windows_path(setting("TESSARIX_WORK") + "/audio.raw").c_str());
   std::string exe = windows_path(setting("TESSARIX_EXE"));
   std::string command = "\"" + exe + "\"";
@@ -96,7 +96,7 @@ bool app::start(DWORD deadline_ms) {
         window = find_top_level(process.dwProcessId, nullptr, "Tessarix V1.1");
         return window && button("Brisgauer-Homepage") != nullptr;
       },
-      deadline_ms);
+      deadline_ms, step_ms);
 }
 
 struct child_search {
@@ -200,10 +200,13 @@ app::usage app::measure() const {
 }
 
 // NOTE: Wine reports no CPU times for another process (GetProcessTimes gives zeros). The
-// program runs as a Unix process whose command line names Tessarix.exe; its times are
+// program runs as a Unix process whose command line names its executable; its times are
 // read from the kernel's process table through Wine's drive Z:. The newest such process
 // is ours: the tests start one program at a time.
-double app::unix_cpu_ms() const {
+long app::unix_pid() const {
+  std::string exe = setting("TESSARIX_EXE");
+  std::string name = exe.substr(exe.find_last_of('/') + 1);
+  if (name.empty()) name = "Tessarix.exe";
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA("Z:\\proc\\*", &found);
   if (search == INVALID_HANDLE_VALUE) return -1;
@@ -214,9 +217,14 @@ double app::unix_cpu_ms() const {
     if (*end || pid <= newest) continue;
     std::vector<uint8_t> command = read_file(std::string("Z:\\proc\\") + found.cFileName + "\\cmdline");
     std::string text(command.begin(), command.end());
-    if (text.find("Tessarix.exe") != std::string::npos) newest = pid;
+    if (text.find(name) != std::string::npos) newest = pid;
   } while (FindNextFileA(search, &found));
   FindClose(search);
+  return newest;
+}
+
+double app::unix_cpu_ms() const {
+  long newest = unix_pid();
   if (newest < 0) return -1;
   // The main thread only (its id is the process's): the sound system's own threads tick
   // along at a steady few percent whatever the program does.

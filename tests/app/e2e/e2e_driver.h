@@ -26,9 +26,9 @@ struct app {
   HWND window = nullptr;  // "Tessarix V1.1"
   LARGE_INTEGER started{};
   ~app();
-  // Starts the program (the audio sink's file is removed first) and waits for its window.
-  // Deadlines here are scaled by the run's time factor.
-  bool start(DWORD deadline_ms = 30000);
+  // Starts the program (the audio sink's file is removed first) and waits for its window,
+  // looking every step_ms. Deadlines here are scaled by the run's time factor.
+  bool start(DWORD deadline_ms = 30000, DWORD step_ms = 20);
   HWND control(const char* class_name, const char* text) const;  // text null: any
   HWND image_gadget() const { return control("Static", nullptr); }
   HWND button(const char* text) const { return control("Button", text); }
@@ -44,6 +44,8 @@ struct app {
     long windows;    // the process's windows, top-level and child: USER objects we can see
   };
   usage measure() const;
+  // The program's Unix process id (the newest process running its executable), or -1.
+  long unix_pid() const;
   // CPU time (user and kernel) the program's main thread has used, in ms; -1 when unknown.
   double unix_cpu_ms() const;
 };
