@@ -40,6 +40,9 @@ void clear_counters() {
 
 int32_t draw_face() {
   uint32_t r = dice_tally.random_source == 1 ? crypto_random_int(5) : random_int(5);
+  // A draw that the opened source could not make is no throw of face 1: the generator
+  // draws this one instead, so a failing source cannot lean the statistics.
+  if (dice_tally.random_source == 1 && crypto_random_failed()) r = random_int(5);
   return static_cast<int32_t>(r) + 1;
 }
 
