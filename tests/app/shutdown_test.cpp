@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "app/assets.h"
@@ -14,13 +15,6 @@
 #include "runtime/sound/sound.h"
 #include "runtime/window/window.h"
 #include "runtime/window/window_object.h"
-
-#ifndef GR_GDIOBJECTS
-#  define GR_GDIOBJECTS 0
-#endif
-#ifndef GR_USEROBJECTS
-#  define GR_USEROBJECTS 1
-#endif
 
 namespace {
 
@@ -106,6 +100,8 @@ TEST(RuntimeEnd, FreesEveryObjectStillOpen) {
   EXPECT_GE(during.windows, before.windows + 7) << "two windows and five gadgets";
   runtime_end_libraries();
   const object_counts after = count_objects();
+  std::printf("GDI objects %lu, %lu, %lu; USER objects %lu, %lu, %lu (before, during, after)\n", before.gdi,
+              during.gdi, after.gdi, before.user, during.user, after.user);
 
   for (HWND window : open.windows) {
     if (std::binary_search(windows_before.begin(), windows_before.end(), window)) continue;
