@@ -44,6 +44,9 @@ void clear_counters() {
 
 int32_t draw_face() {
   uint32_t r = dice_tally.random_source == 1 ? crypto_random_int(5) : random_int(5);
+  // A draw that the opened source could not make is no throw of face 1: the generator
+  // draws this one instead, so a failing source cannot lean the statistics.
+  if (dice_tally.random_source == 1 && crypto_random_failed()) r = random_int(5);
   return static_cast<int32_t>(r) + 1;
 }
 
@@ -57,11 +60,14 @@ void throw_die() {
   }
   dice_tally.last_throw = draw_face();
   gadget_set_state(GADGET_DIE, reinterpret_cast<intptr_t>(image_handle(dice_tally.last_throw)));
+  // Only the thrown face is named: a screen reader announces the result, not the run.
+  gadget_set_name(GADGET_DIE, dice_face_name(dice_tally.last_throw));
   dice_record_throw(dice_tally.last_throw);
 }
 
 void create_gadgets() {
   gadget_image(GADGET_DIE, 10, 10, 300, 300, image_handle(START_PICTURE));
+  gadget_set_name(GADGET_DIE, dice_face_name(START_PICTURE));
   gadget_button(GADGET_START, 10, 320, 50, 30, "START", 1);
   gadget_button(GADGET_END, 70, 320, 50, 30, "ENDE", 0);
   gadget_button(GADGET_HOME_PAGE, 160, 320, 150, 30, "Brisgauer-Homepage", 0);

@@ -75,3 +75,9 @@ int32_t dice_report_text() {
   for (int32_t k = 1; k <= kFaces; ++k) strbuf_append(t.face_line[k]);
   return 1;
 }
+
+const char* dice_face_name(int32_t face) {
+  static const char* const names[7] = {"W\xFCrfel",    "W\xFCrfel: 1", "W\xFCrfel: 2", "W\xFCrfel: 3",
+                                       "W\xFCrfel: 4", "W\xFCrfel: 5", "W\xFCrfel: 6"};
+  return face >= 1 && face <= 6 ? names[face] : names[0];
+}

@@ -30,3 +30,6 @@ void dice_record_throw(int32_t k);
 // With at least one throw: appends the report at the string buffer's position (a
 // temporary expression for the caller to pass on at once) and returns 1; else 0.
 int32_t dice_report_text();
+// What the die shows, in words for assistive tools: "W\xFCrfel: k" for face k (1..6),
+// "W\xFCrfel" for the start picture (0) and anything else.
+const char* dice_face_name(int32_t face);

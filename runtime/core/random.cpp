@@ -73,10 +73,14 @@ int32_t crypto_random_open() {
 }
 
 uint32_t crypto_random_int(int32_t max) {
+  source.last_failed = 1;
   if (!source.open) return 0;
   BYTE bytes[4] = {};
   if (!CryptGenRandom(source.provider, sizeof bytes, bytes)) return 0;
+  source.last_failed = 0;
   uint32_t word = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
                   static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
   return scale(word, max);
 }
+
+int32_t crypto_random_failed() { return source.last_failed; }

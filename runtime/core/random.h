@@ -14,6 +14,9 @@ uint32_t random_next();
 int32_t crypto_random_open();
 // 0 to max inclusive, or 0 when the source is not open or a draw fails.
 uint32_t crypto_random_int(int32_t max);
+// 1 when the last crypto_random_int drew nothing (source not open, or the draw failed),
+// so that a caller can tell that 0 from a drawn 0; 0 after a successful draw.
+int32_t crypto_random_failed();
 
 // The generator's state: two lagged tables stepped together, i and j never equal once seeded.
 struct random_generator_record {
@@ -29,6 +32,7 @@ struct random_generator_record {
 struct crypto_source_record {
   HCRYPTPROV provider;  // pointer-sized platform handle
   int32_t open;         // 1 once the provider was acquired
+  int32_t last_failed;  // 1 when the last draw gave nothing
 };
 
 random_generator_record& random_generator();

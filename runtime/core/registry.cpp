@@ -38,11 +38,24 @@ void unlink_node(object_registry* registry, registry_node* node) {
   if (registry->enum_cursor == node) registry->enum_cursor = node->previous;
 }
 
+// True when a dynamic record's number lies below count, where lookup would read it as a
+// slot index and so never reach the record.
+bool dynamic_number_below(const object_registry* registry, int64_t count) {
+  for (registry_node* node = registry->head; node; node = node->next) {
+    intptr_t number = registry_dynamic_number(node_record(node));
+    if (number >= 0 && number < count) return true;
+  }
+  return false;
+}
+
 // Grows the slot array so that number becomes a slot index; false (nothing changed) when
-// the slot count would leave its 32-bit range or the heap refuses.
+// the slot count would leave its 32-bit range, when the grown array would cover the number
+// of a dynamic record (not just the number asked for: the step beyond it too), or when
+// the heap refuses.
 bool grow_slots(object_registry* registry, intptr_t number) {
   int64_t count = static_cast<int64_t>(number) + registry->growth_step;
   if (count > INT32_MAX) return false;
+  if (dynamic_number_below(registry, count)) return false;
   if (static_cast<uint64_t>(count) > SIZE_MAX / sizeof(void*)) return false;
   void* slots = main_heap_realloc(registry->slots, static_cast<size_t>(count) * sizeof(void*));
   if (!slots) return false;
@@ -78,6 +91,12 @@ void* registry_create(object_registry* registry, intptr_t number) {
     auto* node = static_cast<registry_node*>(
         main_heap_alloc(sizeof(registry_node) + static_cast<size_t>(registry->record_size)));
     if (!node) return nullptr;
+    // The other way round: a record whose address falls among the slot indexes could
+    // never be looked up by its number. Refused like a failed allocation.
+    if (is_slot_index(registry, registry_dynamic_number(node_record(node)))) {
+      main_heap_free(node);
+      return nullptr;
+    }
     node->next = registry->head;
     node->previous = nullptr;
     if (registry->head) registry->head->previous = node;
@@ -88,7 +107,6 @@ void* registry_create(object_registry* registry, intptr_t number) {
   if (number >= registry->slot_count) {
     // A dynamic object's number is its record's address, which the slot array must never
     // come to cover: a static slot of that number would hide the dynamic object.
-    if (find_node(registry, reinterpret_cast<const void*>(number))) return nullptr;
     if (!grow_slots(registry, number)) return nullptr;
   }
   void* record = registry->slots[number];

@@ -32,6 +32,9 @@ struct object_registry {
 object_registry* registry_new(int32_t record_size, int32_t step, registry_free_function free_function);
 // The record to fill for number, new or reused (a live object of that number is freed
 // first). Null for a number that is neither OBJECT_ANY nor a slot index, or on failure.
+// Static numbers and dynamic records never meet: a number whose grown slot array would
+// cover a dynamic record's number is refused, and so is a dynamic record that would land
+// among the slot indexes.
 void* registry_create(object_registry* registry, intptr_t number);
 // The record of a live object (first field non-zero), or null. A number that is neither a
 // live slot nor a live dynamic record of this registry is unknown: null.

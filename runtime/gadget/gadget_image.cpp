@@ -169,6 +169,15 @@ LRESULT CALLBACK image_gadget_procedure(HWND control, UINT message, WPARAM wpara
     case WM_ENABLE:
       RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
       return 0;
+    case WM_SETTEXT: {
+      // The text is the picture's name for assistive tools and is never drawn. NOTE: the
+      // class's own handler would paint it over the picture at once (Wine) or load a
+      // picture of that name (image styles); the window's text is kept without it, and
+      // assistive tools read that text as the control's name.
+      const LRESULT result = DefWindowProcA(control, message, wparam, lparam);
+      NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, control, OBJID_CLIENT, CHILDID_SELF);
+      return result;
+    }
     case WM_MOVE:
       image_gadget_refresh_parent(gadget, control);
       break;

@@ -107,6 +107,12 @@ intptr_t gadget_set_state(intptr_t number, intptr_t value) {
   return record->kind->set_state(record, value);
 }
 
+int32_t gadget_set_name(intptr_t number, const char* name) {
+  gadget_record* record = gadget_lookup(number);
+  if (!record) return 0;
+  return SetWindowTextA(record->window, name ? name : "") ? 1 : 0;
+}
+
 HWND gadget_top_window(HWND control) {
   HWND window = control;
   while (HWND parent = GetParent(window)) {

@@ -178,4 +178,13 @@ TEST_F(DiceTally, TextsAreSingleByteUmlauts) {
   EXPECT_EQ(text.end(), std::find(text.begin(), text.end(), '\n')) << "line breaks are single carriage returns";
 }
 
+TEST_F(DiceTally, FaceNamesSayTheFaceInGerman) {
+  const struct {
+    int32_t face;
+    const char* name;
+  } names[] = {{0, "W\xFCrfel"},    {1, "W\xFCrfel: 1"}, {4, "W\xFCrfel: 4"},
+               {6, "W\xFCrfel: 6"}, {7, "W\xFCrfel"},    {-1, "W\xFCrfel"}};
+  for (const auto& n : names) EXPECT_STREQ(n.name, dice_face_name(n.face)) << "face " << n.face;
+}
+
 }  // namespace

@@ -109,6 +109,7 @@ class CryptoSource : public ::testing::Test {
   void TearDown() override {
 #ifndef _WIN32
     posix_kernel_fail_crypto(false);
+    posix_kernel_fail_crypto_draws(false);
 #endif
     if (saved_.open) crypto_source() = saved_;
   }
@@ -116,7 +117,25 @@ class CryptoSource : public ::testing::Test {
 };
 
 TEST_F(CryptoSource, DrawsNothingBeforeItIsOpen) {
-  for (int32_t max : {5, 0, -1, INT32_MAX}) EXPECT_EQ(0u, crypto_random_int(max)) << "max " << max;
+  for (int32_t max : {5, 0, -1, INT32_MAX}) {
+    EXPECT_EQ(0u, crypto_random_int(max)) << "max " << max;
+    EXPECT_EQ(1, crypto_random_failed()) << "max " << max;
+  }
+}
+
+TEST_F(CryptoSource, DrawnZeroIsToldFromAFailedDraw) {
+  ASSERT_EQ(1, crypto_random_open());
+  // max 0 draws 0 every time, and every one of them is a real draw.
+  EXPECT_EQ(0u, crypto_random_int(0));
+  EXPECT_EQ(0, crypto_random_failed());
+#ifndef _WIN32
+  posix_kernel_fail_crypto_draws(true);
+  EXPECT_EQ(0u, crypto_random_int(5)) << "a failed draw still answers 0";
+  EXPECT_EQ(1, crypto_random_failed());
+  posix_kernel_fail_crypto_draws(false);
+  crypto_random_int(5);
+  EXPECT_EQ(0, crypto_random_failed()) << "the next good draw clears it";
+#endif
 }
 
 TEST_F(CryptoSource, OpensTheProviderOnlyOnce) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "runtime/core/platform.h"
 #include "runtime/core/registry.h"
 #include "runtime/core/runtime.h"
 
@@ -354,6 +355,78 @@ TEST_F(Registry, CreatingALiveDynamicNumberAsStaticIsRefused) {
   EXPECT_EQ(dynamic, registry_lookup(registry, registry_dynamic_number(dynamic)));
   EXPECT_EQ(5, dynamic->value) << "the live object is not touched";
   EXPECT_TRUE(freed_numbers.empty());
+}
+
+// Dynamic records where static numbers can reach them, as on a 32-bit system: the native
+// heap places blocks low on request; Windows heaps lie there anyway (else: skipped).
+class RegistryLowRecords : public Registry {
+ protected:
+  void SetUp() override {
+    Registry::SetUp();
+#ifndef _WIN32
+    if (!posix_kernel_low_heap_blocks(true)) GTEST_SKIP() << "no low memory could be mapped";
+    posix_kernel_low_heap_blocks(false);
+#endif
+  }
+  void TearDown() override {
+#ifndef _WIN32
+    posix_kernel_low_heap_blocks(false);
+#endif
+    Registry::TearDown();
+  }
+  test_record* make_low(intptr_t number, int32_t value) {
+#ifndef _WIN32
+    posix_kernel_low_heap_blocks(true);
+#endif
+    test_record* record = make(number, value);
+#ifndef _WIN32
+    posix_kernel_low_heap_blocks(false);
+#endif
+    return record;
+  }
+  // A slot array this long still fits the heap comfortably.
+  static constexpr intptr_t kReachable = intptr_t{1} << 24;
+};
+
+TEST_F(RegistryLowRecords, StaticNumberWhoseSlotsWouldCoverADynamicRecordIsRefused) {
+  test_record* dynamic = make_low(OBJECT_ANY, 7);
+  ASSERT_NE(nullptr, dynamic);
+  const intptr_t d = registry_dynamic_number(dynamic);
+  if (d >= kReachable) GTEST_SKIP() << "dynamic records lie at " << d;
+  // Growing to number + 16 slots: each of these would make d a slot index.
+  const struct {
+    intptr_t number;
+    const char* what;
+  } refused[] = {{d, "the record's own number"}, {d - 1, "just below it"}, {d - 15, "the step's last slot"}};
+  for (const auto& r : refused) {
+    EXPECT_EQ(nullptr, registry_create(registry, r.number)) << r.what;
+    EXPECT_EQ(16, registry->slot_count) << r.what;
+    EXPECT_EQ(dynamic, registry_lookup(registry, d)) << r.what << ": the dynamic object stays reachable";
+  }
+  // Slots that end just below the record are fine.
+  test_record* below = make(d - 16, 1);
+  ASSERT_NE(nullptr, below);
+  EXPECT_EQ(d, registry->slot_count);
+  EXPECT_EQ(below, registry_lookup(registry, d - 16));
+  EXPECT_EQ(dynamic, registry_lookup(registry, d));
+  EXPECT_EQ(7, dynamic->value);
+  EXPECT_TRUE(freed_numbers.empty());
+}
+
+TEST_F(RegistryLowRecords, DynamicRecordThatWouldLandAmongTheSlotsIsRefused) {
+  test_record* probe = make_low(OBJECT_ANY, 1);
+  ASSERT_NE(nullptr, probe);
+  const intptr_t p = registry_dynamic_number(probe);
+  if (p >= kReachable) GTEST_SKIP() << "dynamic records lie at " << p;
+  registry_free(registry, p);
+  // The slots now reach well past where the next low record goes.
+  ASSERT_NE(nullptr, make(p + 4096, 2));
+  EXPECT_EQ(nullptr, make_low(OBJECT_ANY, 3)) << "its number would read as a slot index";
+  EXPECT_EQ(0, dynamic_count());
+  test_record* high = make(OBJECT_ANY, 4);
+  if (high) {
+    EXPECT_EQ(high, registry_lookup(registry, registry_dynamic_number(high))) << "other records still come";
+  }
 }
 
 TEST_F(Registry, NumbersBeyondTheSlotCountRangeAreRefused) {

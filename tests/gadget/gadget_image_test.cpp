@@ -1,6 +1,7 @@
 // Image gadgets: size taken from the picture, immediate repaint on a new picture, mouse
 // actions as gadget events, and alpha pictures.
 #include "runtime/image/image.h"
+#include "tests/accessible_name.h"
 #include "tests/gadget/gadget_test_support.h"
 #include "tests/image/image_files.h"
 
@@ -11,6 +12,7 @@ using gadget_tests::queued;
 using gadget_tests::take_all;
 using gadget_tests::take_gadget_events;
 using gadget_tests::WindowFixture;
+using test_access::accessible_name;
 
 // The one event that gadget 4 of window 0 posts with this type.
 std::vector<queued> only(int32_t type) { return {queued{EVENT_GADGET, 4, 0, type}}; }
@@ -330,6 +332,58 @@ TEST_F(ImageGadget, PixelsOfBitmapsWithoutAddressableMemoryAreCopied32Bit) {
   GetObjectA(dib, sizeof s, &s);
   EXPECT_EQ(s.dsBm.bmBits, bitmap_pixels32(dib, &copied));
   EXPECT_EQ(0, copied);
+}
+
+// The name changes that a hook in this process saw: the window, object and child of each.
+struct name_change {
+  HWND window;
+  LONG object, child;
+};
+std::vector<name_change> name_changes;
+
+void CALLBACK note_name_change(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD) {
+  if (event == EVENT_OBJECT_NAMECHANGE) name_changes.push_back({window, object, child});
+}
+
+TEST_F(ImageGadget, NameIsForAssistiveToolsAndNeverDrawn) {
+  HANDLE face = picture(0, 300, 0x2040C0, 0xF0E010);
+  ASSERT_NE(nullptr, face);
+  ASSERT_NE(0, gadget_image(4, 10, 10, 300, 300, face));
+  HWND control = control_of(4);
+  SetForegroundWindow(window);
+  pump(300);
+
+  name_changes.clear();
+  HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr, note_name_change,
+                                       GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+  ASSERT_NE(nullptr, hook);
+  const char* const names[] = {"W\xFCrfel", "W\xFCrfel: 4", "W\xFCrfel: 6"};
+  for (const char* name : names) {
+    Sleep(100);  // as in the throw: the pixels of the last paint have reached the screen
+    EXPECT_EQ(1, gadget_set_name(4, name));
+    char text[64] = {};
+    GetWindowTextA(control, text, sizeof text);
+    EXPECT_STREQ(name, text);
+    EXPECT_EQ(name, accessible_name(control));
+    // The picture stays untouched: no text, no background of the class's own painting.
+    const screen_reader screen(client_on_screen(control));
+    int changed = 0;
+    uint32_t seen = 0xF0E010;
+    for (int32_t y = 0; y < 20; ++y)
+      for (int32_t x = 0; x < 20; ++x)
+        if (screen.at(x, y) != 0xF0E010u) ++changed, seen = screen.at(x, y);
+    EXPECT_EQ(0, changed) << std::hex << "pixels of the top left corner changed, one to " << seen << ": " << name;
+    EXPECT_EQ(0x2040C0u, screen.at(150, 150)) << std::hex << name;
+  }
+  pump(200);  // out-of-context events arrive as messages of this thread
+  UnhookWinEvent(hook);
+  int client_changes = 0;
+  for (const name_change& c : name_changes)
+    client_changes += c.window == control && c.object == OBJID_CLIENT && c.child == CHILDID_SELF;
+  EXPECT_EQ(3, client_changes) << "one name change of the client object per name, of " << name_changes.size();
+
+  EXPECT_EQ(0, gadget_set_name(99, "W\xFCrfel")) << "no gadget of that number";
+  EXPECT_EQ(reinterpret_cast<LRESULT>(face), SendMessageA(control, STM_GETIMAGE, 0, 0)) << "the picture is kept";
 }
 
 }  // namespace

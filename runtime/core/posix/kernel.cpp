@@ -7,6 +7,7 @@
 #include <ctime>
 #include <mutex>
 #include <pthread.h>
+#include <sys/mman.h>
 #include <sys/random.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -19,7 +20,31 @@ struct alignas(16) block_header {
   block_header* next;
   block_header* previous;
   size_t size;
+  bool low;  // carved from the low arena: never handed back to the C library
 };
+
+// Blocks at low addresses on request: one mapping, handed out from the bottom up and never
+// reused; enough for the few blocks a test places there.
+struct low_arena_record {
+  char* base;
+  size_t size, used;
+  bool on;
+};
+low_arena_record low_arena;
+
+block_header* low_block(size_t bytes) {
+  size_t need = (sizeof(block_header) + bytes + 15) & ~size_t{15};
+  if (!low_arena.base || need > low_arena.size - low_arena.used) return nullptr;
+  auto* header = reinterpret_cast<block_header*>(low_arena.base + low_arena.used);
+  low_arena.used += need;
+  std::memset(header, 0, need);
+  header->low = true;
+  return header;
+}
+
+void free_block(block_header* header) {
+  if (!header->low) std::free(header);
+}
 
 struct posix_heap {
   std::mutex lock;
@@ -45,6 +70,7 @@ void unlink(posix_heap* heap, block_header* header) {
 
 posix_kernel_counters counters;
 bool crypto_fails = false;
+bool crypto_draws_fail = false;
 int kernel32_module;  // the address stands for the loaded "Kernel32.dll"
 
 }  // namespace
@@ -56,7 +82,7 @@ BOOL HeapDestroy(HANDLE handle) {
   if (!heap) return FALSE;
   for (block_header* h = heap->head; h;) {
     block_header* next = h->next;
-    std::free(h);
+    free_block(h);
     h = next;
   }
   delete heap;
@@ -66,9 +92,14 @@ BOOL HeapDestroy(HANDLE handle) {
 void* HeapAlloc(HANDLE handle, DWORD flags, size_t bytes) {
   auto* heap = static_cast<posix_heap*>(handle);
   if (!heap || bytes > (SIZE_MAX >> 1)) return nullptr;
-  auto* header = static_cast<block_header*>((flags & HEAP_ZERO_MEMORY)
-                                                ? std::calloc(1, sizeof(block_header) + bytes)
-                                                : std::malloc(sizeof(block_header) + bytes));
+  block_header* header = nullptr;
+  if (low_arena.on) {
+    header = low_block(bytes);
+  } else {
+    header = static_cast<block_header*>((flags & HEAP_ZERO_MEMORY) ? std::calloc(1, sizeof(block_header) + bytes)
+                                                                   : std::malloc(sizeof(block_header) + bytes));
+    if (header) header->low = false;
+  }
   if (!header) return nullptr;
   header->size = bytes;
   std::lock_guard<std::mutex> guard(heap->lock);
@@ -82,6 +113,16 @@ void* HeapReAlloc(HANDLE handle, DWORD flags, void* block, size_t bytes) {
   std::lock_guard<std::mutex> guard(heap->lock);
   block_header* old = header_of(block);
   size_t old_size = old->size;
+  if (old->low) {
+    // A low block cannot grow in place: it moves to the C library's memory.
+    auto* moved = static_cast<block_header*>(std::calloc(1, sizeof(block_header) + bytes));
+    if (!moved) return nullptr;
+    std::memcpy(moved + 1, block, old_size < bytes ? old_size : bytes);
+    moved->size = bytes;
+    unlink(heap, old);
+    link(heap, moved);
+    return moved + 1;
+  }
   unlink(heap, old);
   auto* header = static_cast<block_header*>(std::realloc(old, sizeof(block_header) + bytes));
   if (!header) {
@@ -102,7 +143,7 @@ BOOL HeapFree(HANDLE handle, DWORD, void* block) {
   std::lock_guard<std::mutex> guard(heap->lock);
   block_header* header = header_of(block);
   unlink(heap, header);
-  std::free(header);
+  free_block(header);
   return TRUE;
 }
 
@@ -197,7 +238,7 @@ BOOL CryptAcquireContextA(HCRYPTPROV* provider, const char*, const char*, DWORD 
 }
 
 BOOL CryptGenRandom(HCRYPTPROV provider, DWORD length, BYTE* buffer) {
-  if (!provider) return FALSE;
+  if (!provider || crypto_draws_fail) return FALSE;
   size_t done = 0;
   while (done < length) {
     ssize_t n = getrandom(buffer + done, length - done, 0);
@@ -212,3 +253,23 @@ BOOL CryptGenRandom(HCRYPTPROV provider, DWORD length, BYTE* buffer) {
 
 posix_kernel_counters& posix_kernel_counts() { return counters; }
 void posix_kernel_fail_crypto(bool fail) { crypto_fails = fail; }
+void posix_kernel_fail_crypto_draws(bool fail) { crypto_draws_fail = fail; }
+
+bool posix_kernel_low_heap_blocks(bool on) {
+  constexpr size_t kArenaSize = size_t{1} << 20;
+  if (on && !low_arena.base) {
+    // Above the lowest pages the kernel keeps unmapped, below where programs load.
+    for (uintptr_t hint = 0x200000; hint < 0x400000 && !low_arena.base; hint += kArenaSize) {
+      void* p = mmap(reinterpret_cast<void*>(hint), kArenaSize, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
+      if (p == MAP_FAILED) continue;
+      if (p != reinterpret_cast<void*>(hint)) {
+        munmap(p, kArenaSize);
+        continue;
+      }
+      low_arena = low_arena_record{static_cast<char*>(p), kArenaSize, 0, false};
+    }
+  }
+  low_arena.on = on && low_arena.base;
+  return low_arena.on == on;
+}

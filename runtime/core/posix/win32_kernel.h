@@ -90,3 +90,8 @@ struct posix_kernel_counters {
 posix_kernel_counters& posix_kernel_counts();
 // Makes the next CryptAcquireContextA calls fail (a system without the source).
 void posix_kernel_fail_crypto(bool fail);
+// While on, HeapAlloc places blocks at low addresses (from a few megabytes up), where a
+// 32-bit system's heap lies; false when no such memory could be mapped.
+bool posix_kernel_low_heap_blocks(bool on);
+// Makes the next CryptGenRandom calls fail (a source that breaks after it was opened).
+void posix_kernel_fail_crypto_draws(bool fail);

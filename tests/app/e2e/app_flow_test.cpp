@@ -3,11 +3,16 @@
 // the statistics requester, "ENDE" and the home-page button.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "tests/accessible_name.h"
 #include "tests/app/e2e/e2e_driver.h"
+
+#include <wincrypt.h>
 
 using namespace e2e;
 
@@ -303,4 +308,292 @@ TEST(app_resources, icon_version_record_and_manifest) {
   ASSERT_TRUE(VerQueryValueA(version.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
   EXPECT_EQ(0x00010001u, fixed->dwFileVersionMS) << "1.1";
   EXPECT_EQ(0x00010001u, fixed->dwProductVersionMS) << "1.1";
+}
+
+// The program's other paths: its fallbacks, each made real by the system it runs on, and
+// what an assistive tool learns of the die.
+namespace {
+
+using test_access::accessible_name;
+
+// A variable of the environment that the programs a test starts inherit, put back when
+// the test ends.
+class scoped_environment {
+ public:
+  scoped_environment(const char* name, const std::string& value)
+      : name_(name), old_(setting(name)), had_(GetEnvironmentVariableA(name, nullptr, 0) != 0) {
+    SetEnvironmentVariableA(name, value.c_str());
+  }
+  ~scoped_environment() { SetEnvironmentVariableA(name_, had_ ? old_.c_str() : nullptr); }
+
+ private:
+  const char* name_;
+  std::string old_;
+  bool had_;
+};
+
+// A system DLL disabled for Tessarix.exe alone, as Wine's per-program DLL settings do it
+// (an empty value), for as long as the object lives. NOTE: Wine takes WINEDLLOVERRIDES
+// from the Unix environment it started with, not from the environment a parent passes
+// to CreateProcess, so the per-program registry setting is the seam here.
+class disabled_dll {
+ public:
+  explicit disabled_dll(const char* dll) : dll_(dll) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr)) return;
+    ok_ = !RegSetValueExA(key, dll, 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
+    RegCloseKey(key);
+  }
+  ~disabled_dll() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_WRITE, &key)) return;
+    RegDeleteValueA(key, dll_);
+    RegCloseKey(key);
+  }
+  bool ok() const { return ok_; }
+
+ private:
+  static constexpr const char* kKey = "Software\\Wine\\AppDefaults\\Tessarix.exe\\DllOverrides";
+  const char* dll_;
+  bool ok_ = false;
+};
+
+double ms_since(const LARGE_INTEGER& start) {
+  LARGE_INTEGER now, frequency;
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  return 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+LARGE_INTEGER now() {
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return t;
+}
+
+// Presses "START" and waits out the throw (about 700 ms); the face the screen then shows.
+int throw_once(app& a) {
+  click(a.button("START"));
+  Sleep(1300);
+  return shown_picture(grab(a.image_gadget()));
+}
+
+// Closes the window with its close box, reads the statistics and closes the requester;
+// no lines when none came.
+std::vector<std::string> close_and_read_report(app& a) {
+  activate(a);
+  press_keys({VK_MENU, VK_F4});
+  HWND box = nullptr;
+  if (!wait_for([&] { return (box = a.requester()) != nullptr; }, 5000)) return {};
+  Sleep(300);
+  std::vector<std::string> lines = requester_lines(box);
+  click(GetDlgItem(box, IDOK));
+  return lines;
+}
+
+// Each face's count as the report states it (index 1..6), -1 where unreadable.
+std::array<int, 7> report_counts(const std::vector<std::string>& lines) {
+  std::array<int, 7> counts;
+  counts.fill(-1);
+  for (size_t i = 4; i < lines.size() && i < 10; ++i) {
+    int face = 0, count = 0;
+    if (std::sscanf(lines[i].c_str(), "Die '%d' wurde %dmal", &face, &count) == 2 && face >= 1 && face <= 6)
+      counts[face] = count;
+  }
+  return counts;
+}
+
+long file_length(const std::string& windows_file) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExA(windows_file.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return static_cast<long>(data.nFileSizeLow);
+}
+
+// The user's default provider of the full RSA type made one whose every draw fails, for as
+// long as the object lives: registered where providers are, and named as the user's
+// default for the type.
+class failing_default_provider {
+ public:
+  failing_default_provider() {
+    char module[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, module, sizeof module);
+    std::string image = module;
+    image = image.substr(0, image.find_last_of('\\') + 1) + "failing_provider.dll";
+    const DWORD type = PROV_RSA_FULL;
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kProviderKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr)) return;
+    bool registered = !RegSetValueExA(key, "Image Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(image.c_str()),
+                                      static_cast<DWORD>(image.size() + 1)) &&
+                      !RegSetValueExA(key, "Type", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&type), sizeof type);
+    RegCloseKey(key);
+    if (!registered || RegCreateKeyExA(HKEY_CURRENT_USER, kUserDefaultKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                                       nullptr))
+      return;
+    ready_ = !RegSetValueExA(key, "Name", 0, REG_SZ, reinterpret_cast<const BYTE*>(kName), sizeof kName);
+    RegCloseKey(key);
+  }
+  ~failing_default_provider() {
+    RegDeleteKeyA(HKEY_CURRENT_USER, kUserDefaultKey);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kProviderKey);
+  }
+  bool ready() const { return ready_; }
+
+ private:
+  static constexpr char kName[] = "Tessarix Test Failing Draws";
+  static constexpr const char* kProviderKey =
+      "Software\\Microsoft\\Cryptography\\Defaults\\Provider\\Tessarix Test Failing Draws";
+  static constexpr const char* kUserDefaultKey = "Software\\Microsoft\\Cryptography\\Provider Type 001";
+  bool ready_ = false;
+};
+
+constexpr int kFallbackThrows = 8;
+
+}  // namespace
+
+TEST(app_fallback, throws_come_from_the_generator_when_the_source_is_missing_or_fails) {
+  const std::string draws_file = windows_path(setting("TESSARIX_WORK") + "/failed-draws");
+  const struct {
+    const char* what;
+    const char* disabled;  // a DLL disabled for the program, or null
+    bool failing_source;   // the source opens, and each draw fails
+  } cases[] = {{"no cryptographic source: its provider's module is disabled", "rsaenh", false},
+               {"a source whose every draw fails", nullptr, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::unique_ptr<failing_default_provider> provider;
+    if (c.failing_source) {
+      provider = std::make_unique<failing_default_provider>();
+      ASSERT_TRUE(provider->ready()) << "the failing provider could not be made the user's default";
+    }
+    std::unique_ptr<disabled_dll> missing;
+    if (c.disabled) {
+      missing = std::make_unique<disabled_dll>(c.disabled);
+      ASSERT_TRUE(missing->ok());
+    }
+    DeleteFileA(draws_file.c_str());
+    scoped_environment environment("TESSARIX_FAILED_DRAWS", draws_file);
+    app a;
+    ASSERT_TRUE(a.start());
+    ASSERT_TRUE(wait_for([&] { return shown_picture(grab(a.image_gadget())) == 0; }, 5000));
+    Sleep(500);
+    std::array<int, 7> seen{};
+    for (int n = 0; n < kFallbackThrows; ++n) {
+      int face = throw_once(a);
+      ASSERT_GE(face, 1) << "throw " << n << ": a face on screen";
+      ASSERT_LE(face, 6) << "throw " << n;
+      ++seen[face];
+    }
+    std::vector<std::string> lines = close_and_read_report(a);
+    EXPECT_EQ(kFallbackThrows, check_report(lines)) << "every throw counted";
+    std::array<int, 7> counted = report_counts(lines);
+    for (int k = 1; k <= 6; ++k) EXPECT_EQ(seen[k], counted[k]) << "face " << k << ": on screen, in the statistics";
+    EXPECT_LT(seen[1], kFallbackThrows) << "the throws are drawn, not face 1 each time";
+    EXPECT_EQ(0, a.wait_exit(10000));
+    EXPECT_EQ(c.failing_source ? kFallbackThrows : 0, file_length(draws_file))
+        << "draws the source was asked for and failed";
+  }
+}
+
+TEST(app_fallback, runs_silently_without_a_sound_device_and_keeps_its_pauses) {
+  // No sound driver at all: the platform's sound system finds no device.
+  disabled_dll no_sound_driver("winealsa.drv");
+  ASSERT_TRUE(no_sound_driver.ok());
+  app a;
+  ASSERT_TRUE(a.start());
+  ASSERT_TRUE(wait_for([&] { return shown_picture(grab(a.image_gadget())) == 0; }, 5000));
+  Sleep(500);
+
+  // Where the click would sound, the pause before the animation's first frame stays.
+  click(a.button("START"));
+  LARGE_INTEGER pressed = now();
+  ASSERT_TRUE(wait_for([&] { return shown_picture(grab(a.image_gadget())) != 0; }, 3000, 1));
+  double pause = ms_since(pressed);
+  EXPECT_GE(pause, 90) << "from the press to the first frame";
+  Sleep(1300);
+  int face = shown_picture(grab(a.image_gadget()));
+  EXPECT_GE(face, 1);
+  EXPECT_LE(face, 6);
+
+  // "ENDE": the click's pause before the requester, and after it before the end.
+  click(a.button("ENDE"));
+  pressed = now();
+  HWND box = nullptr;
+  ASSERT_TRUE(wait_for([&] { return (box = a.requester()) != nullptr; }, 5000, 1)) << "statistics requester";
+  EXPECT_GE(ms_since(pressed), 90) << "from ENDE to the requester";
+  Sleep(300);
+  EXPECT_EQ(1, check_report(requester_lines(box)));
+  click(GetDlgItem(box, IDOK));
+  pressed = now();
+  EXPECT_EQ(0, a.wait_exit(30000)) << "exit code";
+  EXPECT_GE(ms_since(pressed), 90) << "from closing the requester to the end";
+  std::vector<sound_run> runs = sound_runs(20);
+  EXPECT_TRUE(runs.empty()) << "nothing reached the sound sink: " << describe(runs);
+}
+
+TEST(app_fallback, ends_with_exit_code_0_when_its_window_cannot_be_opened) {
+  // No display driver: the platform refuses every top-level window of the program.
+  disabled_dll no_display_driver("winex11.drv");
+  ASSERT_TRUE(no_display_driver.ok());
+  app a;
+  EXPECT_FALSE(a.start(5000)) << "a window appeared";
+  EXPECT_EQ(0, a.wait_exit(60000)) << "the program ends by itself, with exit code 0";
+}
+
+TEST(app_accessibility, the_die_is_named_by_the_face_the_screen_shows) {
+  ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+  app a;
+  ASSERT_TRUE(a.start());
+  HWND die = a.image_gadget();
+  ASSERT_TRUE(wait_for([&] { return shown_picture(grab(die)) == 0; }, 5000));
+  EXPECT_EQ("W\xFC" "rfel", accessible_name(die)) << "the start picture";
+
+  // An assistive tool listens, outside the program, for name changes of the die.
+  static HWND watched;
+  static std::vector<std::string> announced;
+  watched = die;
+  announced.clear();
+  HWINEVENTHOOK hook = SetWinEventHook(
+      EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr,
+      [](HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD, DWORD) {
+        if (window == watched && object == OBJID_CLIENT && child == CHILDID_SELF)
+          announced.push_back(accessible_name(window));
+      },
+      a.process.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
+  ASSERT_NE(nullptr, hook);
+  auto pump = [](DWORD ms) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < ms;) {
+      MSG message;
+      while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+      Sleep(5);
+    }
+  };
+  Sleep(500);
+  for (size_t n = 1; n <= 3; ++n) {
+    click(a.button("START"));
+    pump(1000);
+    // The screen shows the thrown face a moment after the program set it.
+    int face = -1;
+    std::string name;
+    bool agree = wait_for(
+        [&] {
+          pump(20);
+          face = shown_picture(grab(die));
+          name = accessible_name(die);
+          return face >= 1 && name == "W\xFC" "rfel: " + std::to_string(face) && announced.size() >= n;
+        },
+        5000);
+    EXPECT_TRUE(agree) << "throw " << n << ": the screen shows " << face << " (-1: no picture exactly), the name is "
+                       << name;
+    ASSERT_EQ(n, announced.size()) << "one announcement per throw, none during the animation";
+    EXPECT_EQ(name, announced.back()) << "throw " << n;
+  }
+  UnhookWinEvent(hook);
+  CoUninitialize();
+
+  click(a.button("ENDE"));
+  HWND box = nullptr;
+  ASSERT_TRUE(wait_for([&] { return (box = a.requester()) != nullptr; }, 5000));
+  Sleep(300);
+  click(GetDlgItem(box, IDOK));
+  EXPECT_EQ(0, a.wait_exit(10000));
 }
