@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "app/dice_tally.h"
+#include "app/sound_cues.h"
 #include "runtime/core/registry.h"
 #include "runtime/core/runtime.h"
 #include "runtime/sound/sound.h"
@@ -39,6 +41,38 @@ TEST(SoundWithoutDevice, InitReportsFailureAndTheProgramRunsOnSilently) {
   sound_end();
   EXPECT_EQ(nullptr, FindWindowA("MultimediaBase Class", nullptr));
   expect_every_call_does_nothing("after sound_end");
+  runtime_end_libraries();
+}
+
+// The program's cues on the same system: nothing is heard, yet each cue keeps the pause
+// its click would have had, so a silent throw takes as long as one with sound.
+TEST(SoundWithoutDevice, CuesKeepTheirPauses) {
+  runtime_start();
+  dice_tally.sound_ok = 0;
+  dice_sound_start();
+  dice_sound_load();
+  EXPECT_NE(1, dice_tally.sound_ok);
+
+  struct cue {
+    const char* name;
+    void (*run)();
+  };
+  const cue cues[] = {{"throw cue", dice_throw_cue}, {"closing click", dice_closing_click}};
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  for (const cue& c : cues) {
+    LARGE_INTEGER before, after;
+    QueryPerformanceCounter(&before);
+    c.run();
+    QueryPerformanceCounter(&after);
+    double ms = 1000.0 * static_cast<double>(after.QuadPart - before.QuadPart) /
+                static_cast<double>(frequency.QuadPart);
+    // A sleep never ends early by more than the tick's rounding.
+    EXPECT_GE(ms, 90.0) << c.name << " took " << ms << " ms, expected about 100";
+  }
+  EXPECT_EQ(nullptr, FindWindowA("MultimediaBase Class", nullptr));
+
+  sound_end();
   runtime_end_libraries();
 }
 
