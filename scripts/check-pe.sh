@@ -1,9 +1,12 @@
 #!/bin/bash
 # Checks a built Tessarix.exe: the expected PE format, the GUI subsystem, and imports
-# from Windows system DLLs only (libgcc and libstdc++ are linked statically).
-#   check-pe.sh OBJDUMP EXE FORMAT      FORMAT: pei-i386 or pei-x86-64
+# from Windows system DLLs only (libgcc and libstdc++ are linked statically). Given the
+# version, also its resources: the icon, the German version record with that version,
+# and the manifest naming the processor of the format (x86 or amd64).
+#   check-pe.sh OBJDUMP EXE FORMAT [VERSION]      FORMAT: pei-i386 or pei-x86-64
+# windres, which decodes the resources, is found beside OBJDUMP.
 set -u
-objdump=$1 exe=$2 format=$3
+objdump=$1 exe=$2 format=$3 version=${4:-}
 fail=0
 dump=$("$objdump" -p "$exe") || { echo "cannot read $exe"; exit 1; }
 
@@ -30,4 +33,41 @@ done
 [ -n "$imports" ] || { echo "no imports found"; fail=1; }
 
 echo "$(basename "$exe"): $actual_format, subsystem $subsystem, imports: $(echo $imports)"
+
+if [ -n "$version" ]; then
+  before=$fail
+  windres=${objdump%objdump}windres
+  resources=$("$windres" -i "$exe" -O rc 2>&1) || { echo "windres cannot read the resources: $resources"; exit 1; }
+  case "$format" in
+    pei-i386) arch=x86 ;;
+    *) arch=amd64 ;;
+  esac
+  IFS=. read -r major minor patch _ <<<"$version.0.0"
+  numbers="$major, $minor, ${patch:-0}, 0"
+  # expect WHAT PATTERN: one line of the decoded resources matches the fixed text PATTERN.
+  expect() {
+    if ! printf '%s\n' "$resources" | grep -Fq -- "$2"; then
+      echo "$1: expected a resource line with '$2', actual:"
+      printf '%s\n' "$resources" | grep -F -- "$3" | sed 's/^/    /'
+      fail=1
+    fi
+  }
+  expect "icon" "1 14 /* RT_GROUP_ICON */" "RT_"
+  expect "file version" "FILEVERSION $numbers" "FILEVERSION"
+  expect "product version" "PRODUCTVERSION $numbers" "PRODUCTVERSION"
+  expect "German Windows-1252 string block" 'BLOCK "040704E4"' "BLOCK"
+  expect "version text" "VALUE \"FileVersion\", \"$version\"" '"FileVersion"'
+  expect "product version text" "VALUE \"ProductVersion\", \"$version\"" '"ProductVersion"'
+  expect "translation" 'VALUE "Translation", 0x407, 1252' "Translation"
+  expect "manifest" "1 24 /* RT_MANIFEST */" "RT_"
+  expect "manifest processor" "processorArchitecture=\"\"$arch\"\"" "processorArchitecture"
+  # Every processor the manifest names is the build's own (the program's and the controls').
+  others=$(printf '%s\n' "$resources" | grep -o 'processorArchitecture=""[a-z0-9]*""' | grep -vc "\"\"$arch\"\"")
+  if [ "$others" -ne 0 ]; then
+    echo "manifest: expected processorArchitecture $arch throughout, actual:"
+    printf '%s\n' "$resources" | grep -o 'processorArchitecture=""[a-z0-9]*""' | sed 's/^/    /'
+    fail=1
+  fi
+  [ "$fail" -eq "$before" ] && echo "resources: icon, version record $version (German, Windows-1252), manifest for $arch"
+fi
 exit $fail

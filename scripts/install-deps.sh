@@ -12,7 +12,7 @@ packages=(
   mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
   wine64 wine32 qemu-user-static
   xvfb openbox xdotool x11-utils imagemagick
-  python3 procps util-linux file
+  python3 procps util-linux file zip
   dieharder gnuplot-nox
 )
 

@@ -2,10 +2,9 @@
 // the current list's state (parent and container stack); when another window becomes the
 // current list, that state is parked in the old window's gadget_list_record and comes back
 // when the old window is made current again.
-#include <cstdio>
-
 #include "runtime/core/runtime.h"
 #include "runtime/gadget/gadget.h"
+#include "runtime/window/numbered_name.h"
 #include "runtime/window/window_object.h"
 
 namespace {
@@ -20,8 +19,7 @@ struct property_name_text {
 // process each keep their own record on a shared window.
 property_name_text stack_property_name() {
   property_name_text name;
-  std::snprintf(name.text, sizeof name.text, "QX_GadgetStack_%lld",
-                static_cast<long long>(reinterpret_cast<intptr_t>(program_module())));
+  numbered_name(name.text, sizeof name.text, "QX_GadgetStack_", reinterpret_cast<intptr_t>(program_module()));
   return name;
 }
 

@@ -1,11 +1,10 @@
 // Opening, resizing and freeing numbered windows. Each window has a class of its own, named
 // for its number, so that freeing a window can take its class along.
-#include <cstdio>
-
 #include <ole2.h>
 
 #include "runtime/core/registry.h"
 #include "runtime/core/runtime.h"
+#include "runtime/window/numbered_name.h"
 #include "runtime/window/placement.h"
 #include "runtime/window/window_object.h"
 
@@ -24,7 +23,7 @@ struct class_name_text {
 // its full width.
 class_name_text class_name_for(intptr_t number) {
   class_name_text name;
-  std::snprintf(name.text, sizeof name.text, "WindowClass_%lld", static_cast<long long>(number));
+  numbered_name(name.text, sizeof name.text, "WindowClass_", number);
   return name;
 }
 
