@@ -37,8 +37,28 @@ function(tessarix_release_settings program)
       continue()
     endif()
     target_compile_options(${target} PRIVATE ${code_options})
-    # Optimised across files at link time (test programs linking these libraries do the same).
+    # Optimised across files when the program links; the objects carry plain code beside
+    # the intermediate form, so test programs link them without link-time optimisation.
+    # NOTE: a test object's copy of an inline function of our headers and a link-time
+    # object's copy are two definitions to the 32-bit linker; this keeps them apart.
     set_target_properties(${target} PROPERTIES INTERPROCEDURAL_OPTIMIZATION ON)
+    target_compile_options(${target} PRIVATE -ffat-lto-objects)
   endforeach()
   target_link_options(${program} PRIVATE -Wl,--gc-sections -s)
+  # Everything else links the plain code of those objects.
+  tessarix_link_without_lto(${PROJECT_SOURCE_DIR} ${program})
+endfunction()
+
+function(tessarix_link_without_lto directory program)
+  get_property(targets DIRECTORY ${directory} PROPERTY BUILDSYSTEM_TARGETS)
+  foreach(target ${targets})
+    get_target_property(type ${target} TYPE)
+    if(NOT target STREQUAL program AND type MATCHES "^(EXECUTABLE|SHARED_LIBRARY)$")
+      target_link_options(${target} PRIVATE -fno-lto)
+    endif()
+  endforeach()
+  get_property(subdirectories DIRECTORY ${directory} PROPERTY SUBDIRECTORIES)
+  foreach(subdirectory ${subdirectories})
+    tessarix_link_without_lto(${subdirectory} ${program})
+  endforeach()
 endfunction()

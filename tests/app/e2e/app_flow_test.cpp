@@ -539,6 +539,19 @@ TEST(app_fallback, ends_with_exit_code_0_when_its_window_cannot_be_opened) {
   EXPECT_EQ(0, a.wait_exit(60000)) << "the program ends by itself, with exit code 0";
 }
 
+namespace {
+
+HWND watched_die;
+std::vector<std::string> announced_names;
+
+// A platform callback: the platform's calling convention on the 32-bit build too.
+void CALLBACK note_die_name_change(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD, DWORD) {
+  if (window == watched_die && object == OBJID_CLIENT && child == CHILDID_SELF)
+    announced_names.push_back(accessible_name(window));
+}
+
+}  // namespace
+
 TEST(app_accessibility, the_die_is_named_by_the_face_the_screen_shows) {
   ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
   app a;
@@ -548,17 +561,10 @@ TEST(app_accessibility, the_die_is_named_by_the_face_the_screen_shows) {
   EXPECT_EQ("W\xFC" "rfel", accessible_name(die)) << "the start picture";
 
   // An assistive tool listens, outside the program, for name changes of the die.
-  static HWND watched;
-  static std::vector<std::string> announced;
-  watched = die;
-  announced.clear();
-  HWINEVENTHOOK hook = SetWinEventHook(
-      EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr,
-      [](HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD, DWORD) {
-        if (window == watched && object == OBJID_CLIENT && child == CHILDID_SELF)
-          announced.push_back(accessible_name(window));
-      },
-      a.process.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
+  watched_die = die;
+  announced_names.clear();
+  HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr,
+                                       note_die_name_change, a.process.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
   ASSERT_NE(nullptr, hook);
   auto pump = [](DWORD ms) {
     for (DWORD start = GetTickCount(); GetTickCount() - start < ms;) {
@@ -579,13 +585,13 @@ TEST(app_accessibility, the_die_is_named_by_the_face_the_screen_shows) {
           pump(20);
           face = shown_picture(grab(die));
           name = accessible_name(die);
-          return face >= 1 && name == "W\xFC" "rfel: " + std::to_string(face) && announced.size() >= n;
+          return face >= 1 && name == "W\xFC" "rfel: " + std::to_string(face) && announced_names.size() >= n;
         },
         5000);
     EXPECT_TRUE(agree) << "throw " << n << ": the screen shows " << face << " (-1: no picture exactly), the name is "
                        << name;
-    ASSERT_EQ(n, announced.size()) << "one announcement per throw, none during the animation";
-    EXPECT_EQ(name, announced.back()) << "throw " << n;
+    ASSERT_EQ(n, announced_names.size()) << "one announcement per throw, none during the animation";
+    EXPECT_EQ(name, announced_names.back()) << "throw " << n;
   }
   UnhookWinEvent(hook);
   CoUninitialize();
