@@ -6,6 +6,8 @@ set(TESSARIX_ROOT ${CMAKE_CURRENT_LIST_DIR}/..)
 include_directories(${TESSARIX_ROOT})
 
 add_compile_options(-Wall -Wextra -Wno-unused-parameter)
+# compile_commands.json: what scripts/check-tidy.sh analyses, file by file.
+set(CMAKE_EXPORT_COMPILE_COMMANDS ON)
 
 if(WIN32)
   # Windows 7 API level; mingw's headers hide newer declarations otherwise.
