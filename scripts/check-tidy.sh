@@ -26,10 +26,11 @@ seen="$out/seen"
 : >"$seen"
 status=0
 
-# The files of one build: its compile database's C++ sources under app/ and runtime/.
+# The files of one build: its compile database's C++ sources under app/ and runtime/
+# (not the asset generator, a build-time tool).
 sources_of() {
   sed -n 's/^ *"file": "\(.*\.cpp\)",\?$/\1/p' "build/$1/compile_commands.json" |
-    grep -E "^$root/(app|runtime)/" | sort -u
+    grep -E "^$root/(app|runtime)/" | grep -v "^$root/app/assets/" | sort -u
 }
 
 # A cross compiler's own C++ library headers, which clang does not find by itself in
