@@ -19,6 +19,8 @@
 #  define TESSARIX_DATA_END ".popsection\n"
 #endif
 
+// One asset a line; the formatter would run the assembler text together.
+// clang-format off
 __asm__(TESSARIX_DATA_BEGIN
         ".balign 16\n"
         TESSARIX_ASSET("tessarix_start_picture", "start.bmp")
@@ -32,3 +34,4 @@ __asm__(TESSARIX_DATA_BEGIN
         TESSARIX_ASSET("tessarix_roll_sound", "roll.wav")
         ".globl tessarix_assets_end\ntessarix_assets_end:\n"
         TESSARIX_DATA_END);
+// clang-format on

@@ -1,10 +1,13 @@
-# Build settings shared by every folder, and the three helpers that folders use to
-# declare tests, fuzz targets and benchmarks in a way that suits each configuration.
+# Build settings shared by every folder, and the helpers that folders use to declare
+# runtime libraries, tests, fuzz targets and benchmarks in a way that suits each
+# configuration.
 
 set(TESSARIX_ROOT ${CMAKE_CURRENT_LIST_DIR}/..)
 include_directories(${TESSARIX_ROOT})
 
 add_compile_options(-Wall -Wextra -Wno-unused-parameter)
+# compile_commands.json: what scripts/check-tidy.sh analyses, file by file.
+set(CMAKE_EXPORT_COMPILE_COMMANDS ON)
 
 if(WIN32)
   # Windows 7 API level; mingw's headers hide newer declarations otherwise.
@@ -53,6 +56,35 @@ if(NOT TESSARIX_FUZZ)
   set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
   add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 endif()
+
+# tessarix_runtime_library(NAME [PLATFORM_FREE file... | PLATFORM_FREE ALL] [LINK lib...]
+#                          [WINDOWS_LINK lib...] [NATIVE_LINK lib...])
+# The library tessarix_NAME from every .cpp file of the calling folder. Windows builds
+# compile them all; the native build compiles only the PLATFORM_FREE ones (ALL: every
+# file), and a folder with none becomes an empty interface library there, so that tests
+# and the runtime group can name it in every configuration. LINK is linked everywhere
+# (publicly), WINDOWS_LINK and NATIVE_LINK only in their configuration. Each library is
+# added to the global property TESSARIX_RUNTIME_ARCHIVES, from which the top level
+# builds the runtime's link group.
+function(tessarix_runtime_library name)
+  cmake_parse_arguments(L "" "" "PLATFORM_FREE;LINK;WINDOWS_LINK;NATIVE_LINK" ${ARGN})
+  set(target tessarix_${name})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT WIN32 AND NOT L_PLATFORM_FREE STREQUAL "ALL")
+    list(TRANSFORM L_PLATFORM_FREE PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/ OUTPUT_VARIABLE sources)
+  endif()
+  if(NOT sources)
+    add_library(${target} INTERFACE)
+    return()
+  endif()
+  add_library(${target} STATIC ${sources})
+  if(WIN32)
+    target_link_libraries(${target} PUBLIC ${L_LINK} ${L_WINDOWS_LINK})
+  else()
+    target_link_libraries(${target} PUBLIC ${L_LINK} ${L_NATIVE_LINK})
+  endif()
+  set_property(GLOBAL APPEND PROPERTY TESSARIX_RUNTIME_ARCHIVES ${target})
+endfunction()
 
 # tessarix_test(NAME SOURCES file... LIBRARIES lib... [ENVIRONMENT VAR=value...] [TIMEOUT s]
 #               [WINDOWS_ONLY] [NATIVE_ONLY])

@@ -8,6 +8,7 @@
 #                end-to-end tests under 32-bit Wine (emulated by qemu-i386; skipped, with a
 #                line saying why, on a machine that cannot run it)
 #   win64        the same program as x86-64, every runtime and end-to-end test under Wine
+# and the house checks: formatting, the linter, the names in docs/architecture.md.
 set -u
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh || exit 1
@@ -35,6 +36,18 @@ for preset in "${presets[@]}"; do
     status=1
     failed=$((failed + 1))
     continue
+  fi
+done
+
+# House checks, one counted test each: the layout (.clang-format), the architecture page's
+# names, and the linter (.clang-tidy) over the configurations just configured.
+for check in check-format check-docs check-tidy; do
+  echo "=== $check"
+  if scripts/$check.sh; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    status=1
   fi
 done
 

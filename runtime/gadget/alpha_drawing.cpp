@@ -35,7 +35,7 @@ int32_t bitmap_has_alpha(HANDLE handle) {
   int32_t found = 0;
   for (int32_t row = 0; row < description.bmHeight && !found; ++row)
     for (int32_t x = 0; x < description.bmWidth; ++x)
-      if (pixels[static_cast<size_t>(row) * stride + x * 4 + 3]) {
+      if (pixels[static_cast<size_t>(row) * stride + static_cast<size_t>(x) * 4 + 3]) {
         found = 1;
         break;
       }

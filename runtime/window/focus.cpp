@@ -71,9 +71,8 @@ HWND present_tab_stop(HWND focus, HWND& root) {
     if (std::strcmp(class_name, "MDI_ChildClass") == 0) {
       root = window;
       if (window == focus) current = nullptr;
-    } else if (std::strcmp(class_name, "ComboBoxEx32") == 0 && (GetWindowLongA(window, GWL_STYLE) & 1)) {
-      current = window;
-    } else if (std::strcmp(class_name, "SysIPAddress32") == 0) {
+    } else if ((std::strcmp(class_name, "ComboBoxEx32") == 0 && (GetWindowLongA(window, GWL_STYLE) & 1)) ||
+               std::strcmp(class_name, "SysIPAddress32") == 0) {
       current = window;
     }
   }

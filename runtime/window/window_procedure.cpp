@@ -125,7 +125,7 @@ LRESULT on_command(HWND window, WPARAM wparam, LPARAM lparam) {
       working.object = LOWORD(wparam);
       working.pending_code = EVENT_MENU;
     }
-  } else if (HIWORD(wparam) == 0) {
+  } else if (HIWORD(wparam) == 0) {  // NOLINT(bugprone-branch-clone): the last branch too; tab keys come between
     working.object = LOWORD(wparam);
     working.pending_code = EVENT_MENU;
   } else if (LOWORD(wparam) == CMD_TAB_NEXT) {

@@ -180,6 +180,7 @@ HMODULE LoadLibraryA(const char* name) {
 
 FARPROC GetProcAddress(HMODULE module, const char* name) {
   if (module != &kernel32_module || !name) return nullptr;
+  // NOLINTNEXTLINE(concurrency-mt-unsafe): tests set it before start-up; nothing sets it later
   if (std::strcmp(name, "InitOnceExecuteOnce") == 0 && !std::getenv("TESSARIX_KERNEL_NO_INIT_ONCE"))
     return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&InitOnceExecuteOnce));
   return nullptr;
@@ -228,6 +229,7 @@ HMODULE GetModuleHandleA(const char*) {
   return &program_module;
 }
 
+// NOLINTNEXTLINE(concurrency-mt-unsafe): the process ends here, as the platform's ExitProcess does
 void ExitProcess(UINT code) { std::exit(static_cast<int>(code)); }
 
 BOOL CryptAcquireContextA(HCRYPTPROV* provider, const char*, const char*, DWORD type, DWORD) {

@@ -79,6 +79,7 @@ BOOL CryptAcquireContextA(HCRYPTPROV* provider, const char* container, const cha
                           DWORD flags);
 BOOL CryptGenRandom(HCRYPTPROV provider, DWORD length, BYTE* buffer);
 
+// NOLINTNEXTLINE(bugprone-reserved-identifier): the platform C library's own name, stood in for
 inline int _isnan(double value) { return std::isnan(value) ? 1 : 0; }
 
 // Counters for tests of the layer's users: how often each service was asked.
