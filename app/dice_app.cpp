@@ -127,18 +127,13 @@ void dice_main() {
     bool system_tick = event == WM_SYSTIMER;
     if (event == EVENT_GADGET) {
       switch (event_gadget()) {
-        case GADGET_START:
-          throw_die();
-          break;
+        case GADGET_START: throw_die(); break;
         case GADGET_END:
           event = EVENT_CLOSE_WINDOW;
           dice_closing_click();
           break;
-        case GADGET_HOME_PAGE:
-          dice_open_home_page();
-          break;
-        default:
-          break;
+        case GADGET_HOME_PAGE: dice_open_home_page(); break;
+        default: break;
       }
     }
     // Re-applied after every wait, whatever it returned (but see the note above).

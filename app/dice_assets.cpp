@@ -6,8 +6,7 @@
 #  error "TESSARIX_ASSET_DIR must name the folder of the asset files"
 #endif
 
-#define TESSARIX_ASSET(symbol, file) \
-  ".globl " symbol "\n" symbol ":\n.incbin \"" TESSARIX_ASSET_DIR "/" file "\"\n"
+#define TESSARIX_ASSET(symbol, file) ".globl " symbol "\n" symbol ":\n.incbin \"" TESSARIX_ASSET_DIR "/" file "\"\n"
 
 // PE objects know no section stack; this file holds nothing but the data, and the
 // compiler names the section of whatever it emits after a top-level block itself.

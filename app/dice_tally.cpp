@@ -15,8 +15,7 @@ constexpr int32_t kFaces = 6;
 constexpr float kHundred = 100.0f;
 
 const char* const kFaceText[kFaces + 1] = {
-    nullptr,          "Die '1' wurde ", "Die '2' wurde ", "Die '3' wurde ",
-    "Die '4' wurde ", "Die '5' wurde ", "Die '6' wurde ",
+    nullptr, "Die '1' wurde ", "Die '2' wurde ", "Die '3' wurde ", "Die '4' wurde ", "Die '5' wurde ", "Die '6' wurde ",
 };
 
 // Every count is handed on widened with its sign.

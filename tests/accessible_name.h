@@ -11,7 +11,8 @@ namespace test_access {
 
 inline std::string accessible_name(HWND window) {
   IAccessible* object = nullptr;
-  HRESULT result = AccessibleObjectFromWindow(window, OBJID_CLIENT, __uuidof(IAccessible), reinterpret_cast<void**>(&object));
+  HRESULT result = AccessibleObjectFromWindow(window, OBJID_CLIENT, __uuidof(IAccessible),
+                                              reinterpret_cast<void**>(&object));
   if (FAILED(result) || !object) return "<no object: " + std::to_string(result) + ">";
   VARIANT self;
   VariantInit(&self);

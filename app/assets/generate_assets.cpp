@@ -33,10 +33,10 @@ constexpr int SIDE = 300;
 constexpr uint8_t BLACK = 0, RED = 9, YELLOW = 11, WHITE = 15;
 
 // The standard 16 colours as (red, green, blue), in palette order.
-constexpr uint8_t PALETTE[16][3] = {
-    {0, 0, 0},     {128, 0, 0},   {0, 128, 0},   {128, 128, 0}, {0, 0, 128},   {128, 0, 128},
-    {0, 128, 128}, {128, 128, 128}, {192, 192, 192}, {255, 0, 0}, {0, 255, 0},  {255, 255, 0},
-    {0, 0, 255},   {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
+constexpr uint8_t PALETTE[16][3] = {{0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {128, 128, 0},
+                                    {0, 0, 128},     {128, 0, 128}, {0, 128, 128}, {128, 128, 128},
+                                    {192, 192, 192}, {255, 0, 0},   {0, 255, 0},   {255, 255, 0},
+                                    {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
 
 struct picture {
   uint8_t pixel[SIDE][SIDE];  // [row from the top][column]
@@ -139,9 +139,10 @@ int line_width_cells(const char* text) {
 
 void paint_start_picture(picture& p) {
   paint_blank_face(p);
-  const char* lines[3] = {"Dr\xFC"
-                          "cken",
-                          "Sie", "\x84START\x93"};
+  const char* lines[3] = {
+      "Dr\xFC"
+      "cken",
+      "Sie", "\x84START\x93"};
   // The lettering's ink spans grid rows 2 (first line's capitals) to 9 (the last line's
   // low quote); centre that span vertically.
   int ink_top = 2, ink_bottom = 2 * LINE_PITCH + 9;

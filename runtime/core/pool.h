@@ -16,8 +16,8 @@ struct pool_block {
   pool_block* previous;  // null at the head
   void* free_list;       // the block's returned slots
   int32_t capacity;
-  int32_t used;          // slots ever handed out from the fresh area (a high-water mark)
-  int32_t free_count;    // slots now in the free list
+  int32_t used;        // slots ever handed out from the fresh area (a high-water mark)
+  int32_t free_count;  // slots now in the free list
 };
 
 struct block_pool;
@@ -38,15 +38,15 @@ constexpr uint32_t POOL_UNLOCKED = 2;
 constexpr uint32_t POOL_SHARED = 4;
 
 struct block_pool {
-  pool_block* full;          // blocks with nothing left to hand out
-  pool_block* available;     // blocks that can still hand out an element
-  pool_shared_entry* shared; // entry in the shared-pool list, null for a private pool
-  int32_t total;             // sum of the capacities of all blocks
-  int32_t stride;            // bytes per slot: element + header, rounded to the header's size
-  int32_t minimum;           // fewest elements in a new block
-  int32_t maximum;           // most elements in a new block
+  pool_block* full;           // blocks with nothing left to hand out
+  pool_block* available;      // blocks that can still hand out an element
+  pool_shared_entry* shared;  // entry in the shared-pool list, null for a private pool
+  int32_t total;              // sum of the capacities of all blocks
+  int32_t stride;             // bytes per slot: element + header, rounded to the header's size
+  int32_t minimum;            // fewest elements in a new block
+  int32_t maximum;            // most elements in a new block
   uint32_t locked;
-  CRITICAL_SECTION lock;     // initialised only when locked
+  CRITICAL_SECTION lock;  // initialised only when locked
 };
 
 block_pool* pool_create(int32_t element_size, int32_t minimum, int32_t maximum, uint32_t flags);

@@ -7,7 +7,7 @@ crypto_source_record source;
 
 // The provider is asked for no key container and must never show a user interface: the
 // source only ever hands out random bytes.
-constexpr DWORD kProviderType = 1;           // PROV_RSA_FULL
+constexpr DWORD kProviderType = 1;            // PROV_RSA_FULL
 constexpr DWORD kProviderFlags = 0xF0000040;  // CRYPT_VERIFYCONTEXT | CRYPT_SILENT
 static_assert(kProviderType == PROV_RSA_FULL);
 static_assert(kProviderFlags == (CRYPT_VERIFYCONTEXT | CRYPT_SILENT));

@@ -22,11 +22,11 @@ struct object_registry {
   int32_t record_size;
   int32_t growth_step;  // also the initial slot count
   int32_t slot_count;
-  void** slots;          // record of static number n, or null if never created
-  registry_node* head;   // newest dynamic node
+  void** slots;         // record of static number n, or null if never created
+  registry_node* head;  // newest dynamic node
   registry_free_function free_function;
-  int32_t enum_position;        // next static slot to look at
-  registry_node* enum_cursor;   // next dynamic node to return
+  int32_t enum_position;       // next static slot to look at
+  registry_node* enum_cursor;  // next dynamic node to return
 };
 
 object_registry* registry_new(int32_t record_size, int32_t step, registry_free_function free_function);

@@ -40,7 +40,8 @@ char* strbuf_reserve_growing(int32_t n, int32_t p) {
   int32_t end = strings.position + n;
   if (end >= strings.capacity - kMargin) {
     int32_t capacity = end + kGrowth;
-    auto* grown = static_cast<char*>(HeapReAlloc(strings.heap, 0, strings.base, static_cast<size_t>(capacity) + kSlack));
+    auto* grown = static_cast<char*>(
+        HeapReAlloc(strings.heap, 0, strings.base, static_cast<size_t>(capacity) + kSlack));
     if (!grown) return nullptr;
     strings.base = grown;
     strings.capacity = capacity;

@@ -34,21 +34,21 @@ struct gadget_record {
   gadget_kind* kind;
   WNDPROC previous_procedure;
   // Image gadgets only.
-  HANDLE image;         // the native image shown (borrowed)
-  HBITMAP alpha_copy;   // premultiplied copy of a 32-bit picture, owned by the gadget
+  HANDLE image;        // the native image shown (borrowed)
+  HBITMAP alpha_copy;  // premultiplied copy of a 32-bit picture, owned by the gadget
   int32_t dragging;
   int16_t press_x;
   int16_t press_y;
 };
 
 struct gadget_library_state {
-  HWND current_list;     // the parent of new gadgets; set by gadget_list_use
-  int32_t unread_word;   // cleared by gadget_register and gadget_list_use
-  HFONT font;            // the stock GUI font
-  HWND* stack;           // container stack, saved and restored by gadget_list_use
+  HWND current_list;    // the parent of new gadgets; set by gadget_list_use
+  int32_t unread_word;  // cleared by gadget_register and gadget_list_use
+  HFONT font;           // the stock GUI font
+  HWND* stack;          // container stack, saved and restored by gadget_list_use
   int32_t depth;
   int32_t capacity;
-  HWND aux_window;       // destroyed by gadget_end when set
+  HWND aux_window;  // destroyed by gadget_end when set
   object_registry* table;
 };
 

@@ -147,14 +147,12 @@ LRESULT CALLBACK image_gadget_procedure(HWND control, UINT message, WPARAM wpara
   if (!gadget || gadget->window != control) return pass_on(control, message, wparam, lparam);
 
   switch (message) {
-    case STM_SETIMAGE:
-      return reinterpret_cast<LRESULT>(set_image(gadget, control, reinterpret_cast<HANDLE>(lparam)));
+    case STM_SETIMAGE: return reinterpret_cast<LRESULT>(set_image(gadget, control, reinterpret_cast<HANDLE>(lparam)));
     case STM_SETICON:
       // The icon of STM_SETICON comes in wparam, as the class itself takes it.
       return reinterpret_cast<LRESULT>(set_image(gadget, control, reinterpret_cast<HANDLE>(wparam)));
     case STM_GETIMAGE:
-    case STM_GETICON:
-      return reinterpret_cast<LRESULT>(gadget->image);
+    case STM_GETICON: return reinterpret_cast<LRESULT>(gadget->image);
     case WM_PAINT: {
       PAINTSTRUCT paint_record;
       HDC dc = BeginPaint(control, &paint_record);
@@ -163,12 +161,8 @@ LRESULT CALLBACK image_gadget_procedure(HWND control, UINT message, WPARAM wpara
       return 0;
     }
     case WM_PRINT:
-    case WM_PRINTCLIENT:
-      paint(gadget, reinterpret_cast<HDC>(wparam));
-      return 0;
-    case WM_ENABLE:
-      RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-      return 0;
+    case WM_PRINTCLIENT: paint(gadget, reinterpret_cast<HDC>(wparam)); return 0;
+    case WM_ENABLE: RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW); return 0;
     case WM_SETTEXT: {
       // The text is the picture's name for assistive tools and is never drawn. NOTE: the
       // class's own handler would paint it over the picture at once (Wine) or load a
@@ -178,9 +172,7 @@ LRESULT CALLBACK image_gadget_procedure(HWND control, UINT message, WPARAM wpara
       NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, control, OBJID_CLIENT, CHILDID_SELF);
       return result;
     }
-    case WM_MOVE:
-      image_gadget_refresh_parent(gadget, control);
-      break;
+    case WM_MOVE: image_gadget_refresh_parent(gadget, control); break;
     case WM_LBUTTONDOWN:
       gadget->dragging = 1;
       gadget->press_x = static_cast<int16_t>(LOWORD(lparam));
@@ -204,9 +196,7 @@ LRESULT CALLBACK image_gadget_procedure(HWND control, UINT message, WPARAM wpara
         ReleaseCapture();
       }
       break;
-    case WM_LBUTTONDBLCLK:
-      gadget_post_event(control, GADGET_EVENT_LEFT_DOUBLE_CLICK);
-      return 0;
+    case WM_LBUTTONDBLCLK: gadget_post_event(control, GADGET_EVENT_LEFT_DOUBLE_CLICK); return 0;
     case WM_RBUTTONUP:
       // The release that ends a right double click is part of it, not a click of its own.
       if (shared.right_double_click_seen)
@@ -218,8 +208,7 @@ LRESULT CALLBACK image_gadget_procedure(HWND control, UINT message, WPARAM wpara
       gadget_post_event(control, GADGET_EVENT_RIGHT_DOUBLE_CLICK);
       shared.right_double_click_seen = 1;
       return 0;
-    default:
-      break;
+    default: break;
   }
   return pass_on(control, message, wparam, lparam);
 }

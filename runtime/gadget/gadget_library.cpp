@@ -20,8 +20,8 @@ constexpr char WINDOW_ID_PROPERTY[] = "QX_WindowID";
 constexpr int32_t CONTAINER_STACK_CAPACITY = 10;
 constexpr int32_t GADGET_TABLE_STEP = 50;
 // Tab, hot-key, date, extended combo box and internet address controls.
-constexpr DWORD COMMON_CONTROL_CLASSES =
-    ICC_TAB_CLASSES | ICC_HOTKEY_CLASS | ICC_DATE_CLASSES | ICC_USEREX_CLASSES | ICC_INTERNET_CLASSES;
+constexpr DWORD COMMON_CONTROL_CLASSES = ICC_TAB_CLASSES | ICC_HOTKEY_CLASS | ICC_DATE_CLASSES | ICC_USEREX_CLASSES |
+                                         ICC_INTERNET_CLASSES;
 
 void state_start(void* record) {
   auto* s = static_cast<gadget_library_state*>(record);

@@ -11,7 +11,7 @@
 // an icon file; 0 means that the slot holds no image.
 struct image_record {
   HANDLE handle;
-  uint16_t width;        // of the native bitmap (an icon's colour bitmap)
+  uint16_t width;  // of the native bitmap (an icon's colour bitmap)
   uint16_t height;
   uint8_t depth;         // bits per pixel of the native bitmap
   uint8_t source_depth;  // bits per pixel of the source
@@ -40,7 +40,7 @@ struct image_decoder_state {
   int32_t width;
   int32_t height;
   int32_t bits_per_pixel;
-  int32_t scratch[8];            // cleared before each decoder's check
+  int32_t scratch[8];  // cleared before each decoder's check
   int32_t source_depth;
 };
 

@@ -138,8 +138,10 @@ intptr_t image_from_memory_sized(intptr_t number, const void* data, size_t lengt
 
   if (!handle) {
     // A fixed slot stays empty; a dynamic record leaves no number behind.
-    if (dynamic) registry_free(library.table, dynamic);
-    else *record = image_record{};
+    if (dynamic)
+      registry_free(library.table, dynamic);
+    else
+      *record = image_record{};
     return 0;
   }
   record->handle = handle;

@@ -82,8 +82,7 @@ bool open_pipe(pipe_ends& pipe, bool child_reads, SECURITY_ATTRIBUTES* inheritab
 
 // Adds a kept program at the head of the list; its handle, or 0 when no record can be
 // had (the caller then closes what it holds).
-intptr_t keep_program(HANDLE process, int32_t process_id, HANDLE input_write, HANDLE output_read,
-                      HANDLE error_read) {
+intptr_t keep_program(HANDLE process, int32_t process_id, HANDLE input_write, HANDLE output_read, HANDLE error_read) {
   program_library_record* library = program_library();
   auto* node = static_cast<kept_program_node*>(main_heap_alloc(sizeof(kept_program_node)));
   if (!node) return 0;
@@ -118,8 +117,8 @@ intptr_t started(HANDLE process, int32_t process_id, pipe_ends& input, pipe_ends
 
 // The shell path: the file goes to its associated program. buffer has room for a copy of
 // the file and takes the folder derived from it when the caller named none.
-intptr_t open_with_shell(const char* file, const char* parameters, const char* directory, int show,
-                         uint32_t flags, char* buffer) {
+intptr_t open_with_shell(const char* file, const char* parameters, const char* directory, int show, uint32_t flags,
+                         char* buffer) {
   if (!directory) {
     size_t length = program_directory_length(file);
     if (length) {
@@ -217,8 +216,8 @@ intptr_t program_run(const char* file, const char* parameters, const char* direc
 }
 
 void program_library_start() {
-  program_library_state =
-      static_cast<program_library_record*>(library_state_new(sizeof(program_library_record), nullptr));
+  program_library_state = static_cast<program_library_record*>(
+      library_state_new(sizeof(program_library_record), nullptr));
   program_library_record* library = program_library();
   if (!library) return;
   library->programs = registry_new(sizeof(program_table_record), 4, free_program);

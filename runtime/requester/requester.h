@@ -18,11 +18,11 @@ constexpr uint32_t PROGRAM_CONNECT = 0x40;
 // A kept program (PROGRAM_KEEP): program_run returns the address of its record. Records
 // stay until the process ends; their handles are never closed by the runtime.
 struct program_record {
-  void* process;        // process handle; null when the shell handed the file to a running program
-  int32_t process_id;   // PROGRAM_OPENED_BY_SHELL when the shell opened the file
-  void* input_write;    // the parent's end of the pipe to the program's standard input, or null
-  void* output_read;    // the parent's end of the pipe from its standard output, or null
-  void* error_read;     // the parent's end of the pipe from its standard error, or null
+  void* process;       // process handle; null when the shell handed the file to a running program
+  int32_t process_id;  // PROGRAM_OPENED_BY_SHELL when the shell opened the file
+  void* input_write;   // the parent's end of the pipe to the program's standard input, or null
+  void* output_read;   // the parent's end of the pipe from its standard output, or null
+  void* error_read;    // the parent's end of the pipe from its standard error, or null
 };
 constexpr int32_t PROGRAM_OPENED_BY_SHELL = -1;
 

@@ -25,8 +25,7 @@ LRESULT CALLBACK multimedia_window_procedure(HWND window, UINT message, WPARAM w
       EndPaint(window, &paint);
       return 1;
     }
-    case WM_ERASEBKGND:
-      return 1;
+    case WM_ERASEBKGND: return 1;
     case WM_ACTIVATE:
     case WM_CLOSE:
     case WM_KEYUP:
@@ -34,10 +33,8 @@ LRESULT CALLBACK multimedia_window_procedure(HWND window, UINT message, WPARAM w
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
     case WM_RBUTTONDOWN:
-    case WM_RBUTTONUP:
-      return 0;
-    default:
-      return DefWindowProcA(window, message, wparam, lparam);
+    case WM_RBUTTONUP: return 0;
+    default: return DefWindowProcA(window, message, wparam, lparam);
   }
 }
 

@@ -89,7 +89,8 @@ intptr_t sound_set_volume(intptr_t number, int32_t volume, intptr_t instance) {
   if (volume > 100) volume = 100;
   if (volume < 0) volume = 0;
   LONG attenuation = sound_library()->volume_table[volume] - 10000;
-  int count = for_selected_buffers(sound, instance, [&](IDirectSoundBuffer* buffer) { buffer->SetVolume(attenuation); });
+  int count = for_selected_buffers(sound, instance,
+                                   [&](IDirectSoundBuffer* buffer) { buffer->SetVolume(attenuation); });
   return count ? 1 : 0;
 }
 

@@ -34,13 +34,13 @@ using event_data_release = void (*)(intptr_t data);
 // Object and window hold object numbers, which are as wide as an address; data and the
 // message parameters are pointer-sized too.
 struct event_record {
-  intptr_t object;        // gadget number, menu command, timer identifier or window number
-  intptr_t window;        // window number, or -1
-  int32_t type;           // sub-kind of the event, -1 when none
-  int32_t pending_code;   // immediate event marked by the window procedure during a dispatch
-  WPARAM wparam;          // the retrieved message's parameters, for events that are message numbers
+  intptr_t object;       // gadget number, menu command, timer identifier or window number
+  intptr_t window;       // window number, or -1
+  int32_t type;          // sub-kind of the event, -1 when none
+  int32_t pending_code;  // immediate event marked by the window procedure during a dispatch
+  WPARAM wparam;         // the retrieved message's parameters, for events that are message numbers
   LPARAM lparam;
-  intptr_t data;          // a value that came with a queued event, 0 = none
+  intptr_t data;  // a value that came with a queued event, 0 = none
   event_data_release data_release;
 };
 
@@ -64,8 +64,8 @@ struct sizing_record;
 // The window library's state: the event records that the wait fills and the accessors
 // read, and the library's globals.
 struct window_library_record {
-  event_record working;   // filled while a wait runs
-  event_record current;   // copied from the working record at the end of a wait; accessors read it
+  event_record working;                     // filled while a wait runs
+  event_record current;                     // copied from the working record at the end of a wait; accessors read it
   window_message_callback global_callback;  // for windows without a callback of their own
   window_data_block* held_block;            // delivered with 13105 / 13106, released by the next wait
   object_registry* windows;                 // the window table

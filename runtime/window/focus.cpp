@@ -33,12 +33,12 @@ bool is_tab_stop(HWND window) {
 }
 
 struct tab_walk {
-  HWND current;        // the control that has the focus, or none
+  HWND current;  // the control that has the focus, or none
   bool backward;
   bool current_seen;
-  HWND first;          // first tab stop met
-  HWND last;           // last tab stop met (so far)
-  HWND target;         // where the focus goes, once found
+  HWND first;   // first tab stop met
+  HWND last;    // last tab stop met (so far)
+  HWND target;  // where the focus goes, once found
 };
 
 BOOL CALLBACK visit_tab_stop(HWND window, LPARAM parameter) {

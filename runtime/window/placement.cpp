@@ -30,8 +30,8 @@ window_style_plan window_style_from_flags(uint32_t flags) {
   return plan;
 }
 
-window_placement window_place(uint32_t flags, int32_t x, int32_t y, int32_t width, int32_t height,
-                              int32_t screen_width, int32_t screen_height, const placement_rect* reference) {
+window_placement window_place(uint32_t flags, int32_t x, int32_t y, int32_t width, int32_t height, int32_t screen_width,
+                              int32_t screen_height, const placement_rect* reference) {
   window_placement place{x, y, width, height};
   bool centre_screen = flags & WINDOW_CENTRE_SCREEN;
   bool centre_parent = (flags & WINDOW_CENTRE_PARENT) && !centre_screen;

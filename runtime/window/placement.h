@@ -6,10 +6,10 @@
 
 // What a flag word asks for.
 struct window_style_plan {
-  uint32_t style;        // the platform window style
-  uint32_t ex_style;     // the extended style
-  bool hidden;           // create without showing
-  bool no_gadget_list;   // do not make the window the current gadget list
+  uint32_t style;       // the platform window style
+  uint32_t ex_style;    // the extended style
+  bool hidden;          // create without showing
+  bool no_gadget_list;  // do not make the window the current gadget list
 };
 
 window_style_plan window_style_from_flags(uint32_t flags);
@@ -25,7 +25,7 @@ struct placement_rect {
 struct window_placement {
   int32_t x;
   int32_t y;
-  int32_t width;   // outer size
+  int32_t width;  // outer size
   int32_t height;
 };
 
@@ -34,5 +34,5 @@ constexpr int32_t PLACEMENT_DEFAULT = static_cast<int32_t>(0x80000000u);
 
 // x, y as given (IGNORE allowed); width, height: the outer size. reference: the owner or
 // active window for centring on the parent, or null when there is none.
-window_placement window_place(uint32_t flags, int32_t x, int32_t y, int32_t width, int32_t height,
-                              int32_t screen_width, int32_t screen_height, const placement_rect* reference);
+window_placement window_place(uint32_t flags, int32_t x, int32_t y, int32_t width, int32_t height, int32_t screen_width,
+                              int32_t screen_height, const placement_rect* reference);

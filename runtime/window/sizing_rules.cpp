@@ -36,10 +36,22 @@ void cursor_for_edge(int32_t edge, const sizing_box& box, int32_t& x, int32_t& y
     case SIZING_EDGE_RIGHT: x = box.right - 2; break;
     case SIZING_EDGE_TOP: y = box.top; break;
     case SIZING_EDGE_BOTTOM: y = box.bottom - 2; break;
-    case SIZING_EDGE_TOP_LEFT: x = box.left + 2; y = box.top + 2; break;
-    case SIZING_EDGE_TOP_RIGHT: x = box.right - 2; y = box.top; break;
-    case SIZING_EDGE_BOTTOM_LEFT: x = box.left; y = box.bottom - 2; break;
-    case SIZING_EDGE_BOTTOM_RIGHT: x = box.right - 2; y = box.bottom - 2; break;
+    case SIZING_EDGE_TOP_LEFT:
+      x = box.left + 2;
+      y = box.top + 2;
+      break;
+    case SIZING_EDGE_TOP_RIGHT:
+      x = box.right - 2;
+      y = box.top;
+      break;
+    case SIZING_EDGE_BOTTOM_LEFT:
+      x = box.left;
+      y = box.bottom - 2;
+      break;
+    case SIZING_EDGE_BOTTOM_RIGHT:
+      x = box.right - 2;
+      y = box.bottom - 2;
+      break;
     default: break;
   }
 }

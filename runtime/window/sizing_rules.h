@@ -51,11 +51,11 @@ void sizing_apply_point(sizing_box& box, int32_t edge, int32_t x, int32_t y, con
 // What one arrow key does during a sizing: either it picks an edge or corner and places the
 // cursor on it (the window does not change), or it moves the pointer 10 pixels.
 struct sizing_arrow_step {
-  int32_t edge;          // the edge after the key
-  bool place_cursor;     // true: the key chose an edge; set the cursor to (x, y) and show cursor_id
-  int32_t x;             // the cursor's new position
+  int32_t edge;       // the edge after the key
+  bool place_cursor;  // true: the key chose an edge; set the cursor to (x, y) and show cursor_id
+  int32_t x;          // the cursor's new position
   int32_t y;
-  int32_t cursor_id;     // system cursor to show when place_cursor is true
+  int32_t cursor_id;  // system cursor to show when place_cursor is true
 };
 
 // key: one of the SIZING_KEY_* codes; (x, y): the present cursor position.

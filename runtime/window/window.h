@@ -26,8 +26,8 @@ constexpr LRESULT CALLBACK_DEFAULT = static_cast<LRESULT>(static_cast<int32_t>(0
 // For a fixed number the window handle (as a number), for OBJECT_ANY the dynamic number, 0 on failure.
 intptr_t window_open(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height, const char* title,
                      uint32_t flags);
-intptr_t window_open_owned(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height,
-                           const char* title, uint32_t flags, HWND owner);
+intptr_t window_open_owned(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height, const char* title,
+                           uint32_t flags, HWND owner);
 // Client sizes; IGNORE keeps a coordinate or size. SetWindowPos's result, 0 without a window.
 int32_t window_resize(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height);
 void window_set_erase_around_gadgets(intptr_t number, int32_t state);

@@ -7,8 +7,7 @@
 window_library_record* window_library_state;
 
 window_library_record* window_library_create() {
-  window_library_state =
-      static_cast<window_library_record*>(library_state_new(sizeof(window_library_record), nullptr));
+  window_library_state = static_cast<window_library_record*>(library_state_new(sizeof(window_library_record), nullptr));
   return window_library_state;
 }
 

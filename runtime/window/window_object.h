@@ -11,20 +11,20 @@
 using window_erase_routine = LRESULT (*)(HDC dc, HWND window);
 
 struct window_object {
-  HWND handle;                      // 0: the slot holds no window
-  ACCEL* accel_entries;             // main-heap block with the two accelerator entries
+  HWND handle;           // 0: the slot holds no window
+  ACCEL* accel_entries;  // main-heap block with the two accelerator entries
   HACCEL accel_table;
-  window_message_callback callback; // 0 = none
+  window_message_callback callback;  // 0 = none
   int32_t accel_count;
-  int32_t reserved;                 // -1 from creation on
-  HBRUSH background_brush;          // 0 = the class background; deleted with the window
-  HWND mdi_client;                  // the MDI client of an MDI child, else 0
+  int32_t reserved;         // -1 from creation on
+  HBRUSH background_brush;  // 0 = the class background; deleted with the window
+  HWND mdi_client;          // the MDI client of an MDI child, else 0
   window_erase_routine erase_routine;
-  uint16_t min_width;               // size limits, 0 = none
+  uint16_t min_width;  // size limits, 0 = none
   uint16_t min_height;
   uint16_t max_width;
   uint16_t max_height;
-  int32_t min_max_state;            // 1 while minimised or maximised
+  int32_t min_max_state;  // 1 while minimised or maximised
 };
 
 // The gadget library's current-list state of one window, kept while another window is

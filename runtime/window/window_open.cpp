@@ -66,8 +66,8 @@ intptr_t window_open(intptr_t number, int32_t x, int32_t y, int32_t width, int32
   return window_open_owned(number, x, y, width, height, title, flags, nullptr);
 }
 
-intptr_t window_open_owned(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height,
-                           const char* title, uint32_t flags, HWND owner) {
+intptr_t window_open_owned(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height, const char* title,
+                           uint32_t flags, HWND owner) {
   window_library_record* library = window_library();
   if (!library || !library->windows || number < OBJECT_ANY) return 0;
   // A number that already holds a window is freed first (the registry calls window_free).
@@ -85,9 +85,9 @@ intptr_t window_open_owned(intptr_t number, int32_t x, int32_t y, int32_t width,
   AdjustWindowRectEx(&outer, plan.style, FALSE, plan.ex_style);
   placement_rect reference;
   bool has_reference = (flags & WINDOW_CENTRE_PARENT) && centring_reference(owner, reference);
-  window_placement place =
-      window_place(flags, x, y, outer.right - outer.left, outer.bottom - outer.top, GetSystemMetrics(SM_CXSCREEN),
-                   GetSystemMetrics(SM_CYSCREEN), has_reference ? &reference : nullptr);
+  window_placement place = window_place(flags, x, y, outer.right - outer.left, outer.bottom - outer.top,
+                                        GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                                        has_reference ? &reference : nullptr);
 
   HWND handle = CreateWindowExA(plan.ex_style, class_name.text, title, plan.style, place.x, place.y, place.width,
                                 place.height, owner, nullptr, program_module(), nullptr);

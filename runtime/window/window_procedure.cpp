@@ -12,10 +12,10 @@ constexpr char MDI_GADGET_PROPERTY[] = "QX_MDI_Gadget";
 constexpr char GADGET_ID_PROPERTY[] = "QX_ID";
 
 // Private messages of the runtime.
-constexpr UINT MESSAGE_OBJECT_MOUSE = 12501;   // wParam: object, lParam: a mouse message number
-constexpr UINT MESSAGE_WINDOW_DATA = 13105;    // lParam: data block
-constexpr UINT MESSAGE_GADGET_DATA = 13106;    // wParam: gadget number, lParam: data block
-constexpr UINT MESSAGE_TO_GADGET = 13120;      // forwarded to the gadget's handler
+constexpr UINT MESSAGE_OBJECT_MOUSE = 12501;  // wParam: object, lParam: a mouse message number
+constexpr UINT MESSAGE_WINDOW_DATA = 13105;   // lParam: data block
+constexpr UINT MESSAGE_GADGET_DATA = 13106;   // wParam: gadget number, lParam: data block
+constexpr UINT MESSAGE_TO_GADGET = 13120;     // forwarded to the gadget's handler
 
 constexpr int32_t NO_WINDOW = -1;
 
@@ -64,9 +64,7 @@ LRESULT on_size(HWND window, const program_window& program, WPARAM kind) {
       }
       event_post(EVENT_SIZE_WINDOW, 0, number, 0);
       break;
-    default:
-      event_post(EVENT_SIZE_WINDOW, 0, number, 0);
-      break;
+    default: event_post(EVENT_SIZE_WINDOW, 0, number, 0); break;
   }
   return 0;
 }
@@ -184,7 +182,7 @@ LRESULT window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam
 
   program_window program = find_program_window(window);
   window_message_callback callback = program.object && program.object->callback ? program.object->callback
-                                                                                 : library->global_callback;
+                                                                                : library->global_callback;
   if (callback) {
     result = callback(window, message, wparam, lparam);
     if (result != CALLBACK_DEFAULT) return result;
@@ -199,27 +197,20 @@ LRESULT window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam
       if (object && window == object->handle)
         event_post(static_cast<int32_t>(message), program.number, program.number, 0);
       return 0;
-    case WM_SIZE:
-      return on_size(window, program, wparam);
-    case WM_ACTIVATE:
-      return on_activate(window, program, wparam);
-    case WM_ERASEBKGND:
-      return on_erase_background(window, program, reinterpret_cast<HDC>(wparam));
+    case WM_SIZE: return on_size(window, program, wparam);
+    case WM_ACTIVATE: return on_activate(window, program, wparam);
+    case WM_ERASEBKGND: return on_erase_background(window, program, reinterpret_cast<HDC>(wparam));
     case WM_SYSCOLORCHANGE:
       if (object && !object->mdi_client) EnumChildWindows(window, send_system_colour_change, 0);
       return NOT_HANDLED;
-    case WM_GETMINMAXINFO:
-      return on_min_max_info(window, program, reinterpret_cast<MINMAXINFO*>(lparam));
+    case WM_GETMINMAXINFO: return on_min_max_info(window, program, reinterpret_cast<MINMAXINFO*>(lparam));
     case WM_NOTIFY: {
       auto* header = reinterpret_cast<const NMHDR*>(lparam);
       if (!header) return NOT_HANDLED;
       return gadget_forward_message(header->hwndFrom, window, message, wparam, lparam);
     }
-    case WM_NCDESTROY:
-      RemovePropA(window, FOCUS_PROPERTY);
-      return 1;
-    case WM_COMMAND:
-      return on_command(window, wparam, lparam);
+    case WM_NCDESTROY: RemovePropA(window, FOCUS_PROPERTY); return 1;
+    case WM_COMMAND: return on_command(window, wparam, lparam);
     case WM_TIMER:
       if (!object) return NOT_HANDLED;
       mark_event(EVENT_TIMER);
@@ -233,8 +224,7 @@ LRESULT window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam
     case WM_CTLCOLORSTATIC:
     case MESSAGE_TO_GADGET:
       return gadget_forward_message(reinterpret_cast<HWND>(lparam), window, message, wparam, lparam);
-    case MESSAGE_OBJECT_MOUSE:
-      return on_object_mouse(window, program, wparam, lparam);
+    case MESSAGE_OBJECT_MOUSE: return on_object_mouse(window, program, wparam, lparam);
     case MESSAGE_WINDOW_DATA:
       mark_event(EVENT_WINDOW_DATA);
       hold_data_block(lparam);
@@ -244,8 +234,7 @@ LRESULT window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam
       library->working.object = static_cast<intptr_t>(wparam);
       hold_data_block(lparam);
       return 0;
-    default:
-      return NOT_HANDLED;
+    default: return NOT_HANDLED;
   }
 }
 

@@ -18,8 +18,8 @@ constexpr WPARAM SYSTEM_COMMAND_MASK = 0xFFF0;
 constexpr WPARAM SIZING_EDGE_MASK = 0xF;
 
 void show_cursor(int32_t cursor_id) {
-  auto cursor = static_cast<HCURSOR>(LoadImageA(nullptr, MAKEINTRESOURCEA(cursor_id), IMAGE_CURSOR, 0, 0,
-                                                LR_SHARED | LR_DEFAULTSIZE));
+  auto cursor = static_cast<HCURSOR>(
+      LoadImageA(nullptr, MAKEINTRESOURCEA(cursor_id), IMAGE_CURSOR, 0, 0, LR_SHARED | LR_DEFAULTSIZE));
   SetCursor(cursor);
 }
 
@@ -135,21 +135,15 @@ LRESULT window_sizing(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
         case VK_LEFT:
         case VK_UP:
         case VK_RIGHT:
-        case VK_DOWN:
-          arrow_key(window, sizing, static_cast<int32_t>(wparam));
-          return NOT_HANDLED;
-        default:
-          return NOT_HANDLED;
+        case VK_DOWN: arrow_key(window, sizing, static_cast<int32_t>(wparam)); return NOT_HANDLED;
+        default: return NOT_HANDLED;
       }
-    case WM_LBUTTONUP:
-      ReleaseCapture();
-      return 0;
+    case WM_LBUTTONUP: ReleaseCapture(); return 0;
     case WM_CAPTURECHANGED:
       PostMessageA(window, WM_EXITSIZEMOVE, 0, 0);
       sizing.active = 0;
       if (sizing.restore_cursor == 1) SetCursorPos(sizing.saved_cursor.x, sizing.saved_cursor.y);
       return 0;
-    default:
-      return NOT_HANDLED;
+    default: return NOT_HANDLED;
   }
 }

@@ -100,8 +100,8 @@ TEST(RuntimeEnd, FreesEveryObjectStillOpen) {
   EXPECT_GE(during.windows, before.windows + 7) << "two windows and five gadgets";
   runtime_end_libraries();
   const object_counts after = count_objects();
-  std::printf("GDI objects %lu, %lu, %lu; USER objects %lu, %lu, %lu (before, during, after)\n", before.gdi,
-              during.gdi, after.gdi, before.user, during.user, after.user);
+  std::printf("GDI objects %lu, %lu, %lu; USER objects %lu, %lu, %lu (before, during, after)\n", before.gdi, during.gdi,
+              after.gdi, before.user, during.user, after.user);
 
   for (HWND window : open.windows) {
     if (std::binary_search(windows_before.begin(), windows_before.end(), window)) continue;

@@ -186,12 +186,12 @@ TEST_F(NumberTextAgainstLibrary, HalfwayCases) {
 
 TEST_F(NumberTextAgainstLibrary, ExtremesAndDecimalsCounts) {
   const uint32_t patterns[] = {
-      0x00000000u, 0x80000000u,  // both zeros
+      0x00000000u, 0x80000000u,                                                      // both zeros
       0x00000001u, 0x80000001u, 0x00000002u, 0x00000003u, 0x007FFFFFu, 0x00400000u,  // subnormals
       0x00800000u, 0x00800001u,                                                      // smallest normals
       0x7F7FFFFFu, 0xFF7FFFFFu, 0x7F000000u, 0x5F800000u, 0x4F800000u, 0x4F7FFFFFu,  // huge, 2^64, 2^32
-      0x3F000000u, 0x3FC00000u, 0x40200000u, 0xBF000000u, 0x3E000000u,              // 0.5, 1.5, 2.5, -0.5, 0.125
-      0x3F7FFFFFu, 0x4479FFFFu, 0x461C3FFFu, 0x3C23D70Au, 0x3DCCCCCDu,              // nines that carry
+      0x3F000000u, 0x3FC00000u, 0x40200000u, 0xBF000000u, 0x3E000000u,               // 0.5, 1.5, 2.5, -0.5, 0.125
+      0x3F7FFFFFu, 0x4479FFFFu, 0x461C3FFFu, 0x3C23D70Au, 0x3DCCCCCDu,               // nines that carry
   };
   const int32_t decimals[] = {0, 1, 2, 5, 9, 10, -1, 20, 40, 45, 100, 149, 150, 511, 512, 513, 100000, -5, INT32_MIN};
   for (uint32_t bits : patterns) {

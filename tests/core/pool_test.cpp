@@ -234,7 +234,8 @@ TEST_F(Pool, BlocksGrowWithThePoolUpToTheMaximum) {
     }
   }
   EXPECT_TRUE(saw_768);
-  EXPECT_EQ(static_cast<int32_t>(elements.size()), pool->total - (pool->available ? pool->available->capacity - pool->available->used : 0));
+  EXPECT_EQ(static_cast<int32_t>(elements.size()),
+            pool->total - (pool->available ? pool->available->capacity - pool->available->used : 0));
 
   for (void* element : elements) pool_free(pool, element);
   EXPECT_EQ(0, pool->total);

@@ -316,8 +316,7 @@ TEST_F(Registry, UnknownNumbersAreAnsweredAsUnknownEverywhere) {
       {1000, "far beyond the slot count"},
       {INTPTR_MAX, "largest"},
       {reinterpret_cast<intptr_t>(kept_dynamic) + 1, "inside a live record"},
-      {reinterpret_cast<intptr_t>(kept_dynamic) - static_cast<intptr_t>(sizeof(registry_node)),
-       "a live record's node"},
+      {reinterpret_cast<intptr_t>(kept_dynamic) - static_cast<intptr_t>(sizeof(registry_node)), "a live record's node"},
   };
   for (const auto& u : unknown) {
     SCOPED_TRACE(u.what);

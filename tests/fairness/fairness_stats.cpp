@@ -170,7 +170,9 @@ double binomial_at_least(uint64_t n, uint64_t k, double p) {
   double sum = 0;
   for (uint64_t i = k; i <= n; ++i) {
     double log_term = std::lgamma(n + 1.0) - std::lgamma(i + 1.0) - std::lgamma(n - i + 1.0);
-    double term = p == 0 ? (i == 0) : p == 1 ? (i == n) : std::exp(log_term + i * std::log(p) + (n - i) * std::log1p(-p));
+    double term = p == 0   ? (i == 0)
+                  : p == 1 ? (i == n)
+                           : std::exp(log_term + i * std::log(p) + (n - i) * std::log1p(-p));
     sum += term;
   }
   return sum > 1 ? 1.0 : sum;

@@ -48,9 +48,9 @@ TEST(ChiSquareTail, MatchesPublishedCriticalValues) {
     double statistic;
     double p;
   } const table[] = {
-      {5, 11.070497693516351, 0.05},  {5, 15.086272469388987, 0.01},  {5, 20.515005652432873, 0.001},
-      {25, 37.65248413348279, 0.05},  {25, 52.61965577617284, 0.001}, {30, 43.77297182574219, 0.05},
-      {30, 50.892181311517, 0.01},    {100, 124.34211340400407, 0.05}, {1, 3.841458820694124, 0.05},
+      {5, 11.070497693516351, 0.05}, {5, 15.086272469388987, 0.01},   {5, 20.515005652432873, 0.001},
+      {25, 37.65248413348279, 0.05}, {25, 52.61965577617284, 0.001},  {30, 43.77297182574219, 0.05},
+      {30, 50.892181311517, 0.01},   {100, 124.34211340400407, 0.05}, {1, 3.841458820694124, 0.05},
   };
   for (const auto& row : table)
     EXPECT_NEAR(row.p, chi_square_p(row.statistic, row.df), row.p * 1e-9)
@@ -72,8 +72,7 @@ TEST(NormalQuantile, GivesTheTabulatedValues) {
   struct {
     double central;
     double z;
-  } const table[] = {{0.5, 0.6744897501960817}, {0.95, 1.959963984540054}, {0.999, 3.2905267314919255},
-                     {0.0, 0.0}};
+  } const table[] = {{0.5, 0.6744897501960817}, {0.95, 1.959963984540054}, {0.999, 3.2905267314919255}, {0.0, 0.0}};
   for (const auto& row : table) {
     EXPECT_NEAR(row.z, fairness::normal_central_z(row.central), 1e-12) << "central " << row.central;
     EXPECT_NEAR(1 - row.central, fairness::normal_two_sided_p(row.z), 1e-14) << "z " << row.z;
@@ -152,8 +151,8 @@ TEST(ThrowTally, CountsPairsAroundTheCycle) {
 TEST(SerialTests, SeeWhatTheFaceCountsCannot) {
   // Every ordered pair exactly once around the cycle (a de Bruijn sequence of order 2):
   // faces and pairs both as even as they can be.
-  fairness::throw_tally even = tally_of({0, 0, 1, 0, 2, 0, 3, 0, 4, 0, 5, 1, 1, 2, 1, 3, 1, 4,
-                                         1, 5, 2, 2, 3, 2, 4, 2, 5, 3, 3, 4, 3, 5, 4, 4, 5, 5});
+  fairness::throw_tally even = tally_of(
+      {0, 0, 1, 0, 2, 0, 3, 0, 4, 0, 5, 1, 1, 2, 1, 3, 1, 4, 1, 5, 2, 2, 3, 2, 4, 2, 5, 3, 3, 4, 3, 5, 4, 4, 5, 5});
   for (const auto& row : even.pairs)
     for (uint64_t c : row) ASSERT_EQ(1u, c);
   EXPECT_NEAR(0.0, fairness::face_test(even).statistic, 1e-12);
@@ -220,8 +219,10 @@ TEST(CommandLine, ReadsOnlyWholeUnsignedNumbers) {
     bool ok;
     unsigned long long value;
   } const table[] = {
-      {"12345", true, 12345}, {"0x10", true, 16},  {"0", true, 0},      {"18446744073709551615", true, UINT64_MAX},
-      {"", false, 0},         {"-1", false, 0},    {"+1", false, 0},    {"12x", false, 0},
+      {"12345", true, 12345}, {"0x10", true, 16},
+      {"0", true, 0},         {"18446744073709551615", true, UINT64_MAX},
+      {"", false, 0},         {"-1", false, 0},
+      {"+1", false, 0},       {"12x", false, 0},
       {" 1", false, 0},       {"18446744073709551616", false, 0},
   };
   for (const auto& row : table) {

@@ -156,8 +156,10 @@ TEST_F(ImageGadget, NewPictureIsOnScreenWhenSetStateReturns) {
     ASSERT_EQ(0x2040C0u, screen.at(150, 150)) << std::hex << "the first face after painting";
   }
 
-  const struct { int index; uint32_t colour, corner; } switches[] = {
-      {1, 0xC02040, 0x10E0F0}, {2, 0x20C040, 0x000000}, {0, 0x2040C0, 0xF0E010}, {1, 0xC02040, 0x10E0F0}};
+  const struct {
+    int index;
+    uint32_t colour, corner;
+  } switches[] = {{1, 0xC02040, 0x10E0F0}, {2, 0x20C040, 0x000000}, {0, 0x2040C0, 0xF0E010}, {1, 0xC02040, 0x10E0F0}};
   for (const auto& s : switches) {
     // The animation's pause, during which no message is handled. NOTE: under Wine a
     // window's freshly painted pixels reach the screen right away only when the thread has
@@ -236,9 +238,8 @@ TEST_F(ImageGadget, MovingPastTheDragDistancePostsDragStartOnce) {
 
 // A 2 x 1 32-bit DIB section: a half-transparent white pixel and an opaque red one.
 HANDLE alpha_picture(intptr_t number) {
-  const std::vector<uint8_t> file = test_files::bmp(2, 1, 32, {}, [](int32_t x, int32_t) {
-    return x == 0 ? 0x80FFFFFFu : 0xFFFF0000u;
-  });
+  const std::vector<uint8_t> file = test_files::bmp(
+      2, 1, 32, {}, [](int32_t x, int32_t) { return x == 0 ? 0x80FFFFFFu : 0xFFFF0000u; });
   if (!image_from_memory(number, file.data())) return nullptr;
   return image_handle(number);
 }

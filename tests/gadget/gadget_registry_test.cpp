@@ -74,7 +74,10 @@ TEST_F(GadgetRegistry, ButtonStateIsItsCheckMark) {
   // A check box takes the check mark that BM_SETCHECK sets; any non-zero state checks it.
   ASSERT_NE(0, gadget_button(6, 0, 0, 80, 20, "Box", BS_AUTOCHECKBOX));
   HWND control = control_of(6);
-  const struct { intptr_t state; LRESULT check; } cases[] = {{7, 1}, {0, 0}, {-1, 1}, {1, 1}, {0, 0}};
+  const struct {
+    intptr_t state;
+    LRESULT check;
+  } cases[] = {{7, 1}, {0, 0}, {-1, 1}, {1, 1}, {0, 0}};
   for (const auto& c : cases) {
     gadget_set_state(6, c.state);
     EXPECT_EQ(c.check, SendMessageA(control, BM_GETCHECK, 0, 0)) << "state " << c.state;

@@ -11,7 +11,8 @@ using test_files::put16;
 using test_files::put32;
 
 std::vector<uint8_t> four_bit_picture() {
-  return test_files::bmp(300, 300, 4, test_files::sixteen_colours(), [](int32_t x, int32_t y) { return (x + y) % 16u; });
+  return test_files::bmp(300, 300, 4, test_files::sixteen_colours(),
+                         [](int32_t x, int32_t y) { return (x + y) % 16u; });
 }
 
 TEST(BmpHeader, ThePicturesOfTheDiceRollerFitExactly) {
@@ -34,7 +35,10 @@ TEST(BmpHeader, ThePicturesOfTheDiceRollerFitExactly) {
 }
 
 TEST(BmpHeader, TargetDepthIsAtLeast24) {
-  const struct { uint16_t bits; int32_t depth; } cases[] = {{1, 24}, {4, 24}, {8, 24}, {16, 24}, {24, 24}, {32, 32}, {28, 28}};
+  const struct {
+    uint16_t bits;
+    int32_t depth;
+  } cases[] = {{1, 24}, {4, 24}, {8, 24}, {16, 24}, {24, 24}, {32, 32}, {28, 28}};
   for (const auto& c : cases) EXPECT_EQ(c.depth, bmp_target_depth(c.bits)) << "bit count " << c.bits;
 }
 
@@ -78,8 +82,10 @@ TEST(BmpHeader, RefusesFieldsThatPointOutsideTheLength) {
   };
   for (const auto& c : cases) {
     std::vector<uint8_t> file = four_bit_picture();
-    if (c.width == 2) put16(file, c.at, c.value);
-    else put32(file, c.at, c.value);
+    if (c.width == 2)
+      put16(file, c.at, c.value);
+    else
+      put32(file, c.at, c.value);
     bmp_header h{};
     EXPECT_EQ(0, bmp_header_read(file.data(), file.size(), &h)) << c.what;
   }

@@ -5,10 +5,12 @@
 namespace {
 
 TEST(DibLayout, RowStrideIsAMultipleOfFourBytes) {
-  const struct { int32_t width, bits, stride; } cases[] = {
-      {1, 1, 4},   {32, 1, 4},   {33, 1, 8},   {300, 4, 152}, {1, 4, 4},     {9, 4, 8},
-      {1, 8, 4},   {5, 8, 8},    {3, 15, 8},   {3, 16, 8},    {300, 24, 900}, {1, 24, 4},
-      {2, 24, 8},  {5, 24, 16},  {7, 32, 28},  {7, 2, 28},    {0, 24, 0},
+  const struct {
+    int32_t width, bits, stride;
+  } cases[] = {
+      {1, 1, 4},  {32, 1, 4},  {33, 1, 8},  {300, 4, 152}, {1, 4, 4},      {9, 4, 8},
+      {1, 8, 4},  {5, 8, 8},   {3, 15, 8},  {3, 16, 8},    {300, 24, 900}, {1, 24, 4},
+      {2, 24, 8}, {5, 24, 16}, {7, 32, 28}, {7, 2, 28},    {0, 24, 0},
   };
   for (const auto& c : cases)
     EXPECT_EQ(c.stride, dib_row_stride(c.width, c.bits)) << c.width << " pixels at " << c.bits << " bits";

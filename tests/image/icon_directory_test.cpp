@@ -16,7 +16,9 @@ TEST(IconDirectory, ChoosesTheDeepestEntryOfTheFirstEntrysSize) {
     std::vector<icon_entry_spec> entries;
     int32_t chosen;
   } cases[] = {
-      {"32x32 at 4, 8, 32 bits and 48x48 at 32 bits", {{32, 32, 4, 1}, {32, 32, 8, 2}, {32, 32, 32, 3}, {48, 48, 32, 4}}, 2},
+      {"32x32 at 4, 8, 32 bits and 48x48 at 32 bits",
+       {{32, 32, 4, 1}, {32, 32, 8, 2}, {32, 32, 32, 3}, {48, 48, 32, 4}},
+       2},
       {"a deeper entry of another size is never chosen", {{16, 16, 4, 1}, {32, 32, 32, 2}, {16, 16, 8, 3}}, 2},
       {"the earliest of equal bit counts", {{32, 32, 4, 1}, {32, 32, 8, 2}, {32, 32, 8, 3}}, 1},
       {"a shallower later entry is not taken", {{32, 32, 32, 1}, {32, 32, 8, 2}, {32, 32, 24, 3}}, 0},
@@ -74,8 +76,10 @@ TEST(IconDirectory, RefusesEntriesAndDataOutsideTheLength) {
   };
   for (const auto& c : cases) {
     std::vector<uint8_t> file = sound;
-    if (c.at == 4) put16(file, c.at, c.value);
-    else put32(file, c.at, c.value);
+    if (c.at == 4)
+      put16(file, c.at, c.value);
+    else
+      put32(file, c.at, c.value);
     EXPECT_EQ(0, icon_directory_choose(file.data(), file.size(), &entry, nullptr)) << c.what;
   }
 

@@ -61,8 +61,8 @@ TEST_F(Image, FourBitPictureBecomesA24BitBitmapOfItsPaletteColours) {
   for (int32_t row = 0; row < 300; ++row)
     for (int32_t x = 0; x < 300; ++x)
       if (memory_pixel(s, x, row) != palette[index(x, row)] && wrong++ < 5)
-        ADD_FAILURE() << "pixel " << x << "," << row << ": expected " << std::hex << palette[index(x, row)]
-                      << " got " << memory_pixel(s, x, row);
+        ADD_FAILURE() << "pixel " << x << "," << row << ": expected " << std::hex << palette[index(x, row)] << " got "
+                      << memory_pixel(s, x, row);
   EXPECT_EQ(0, wrong);
 
   // Seen through a device context, the file's first row is the picture's bottom row.
@@ -91,7 +91,13 @@ TEST_F(Image, EightAndSixteenBitPicturesBecome24Bit) {
     uint32_t expected;  // 0xRRGGBB in the bitmap
   } cases[] = {
       {8, std::vector<uint32_t>(256, 0x102030), 0, 0x102030},
-      {8, [] { std::vector<uint32_t> p(256, 0); p[200] = 0xA1B2C3; return p; }(), 200, 0xA1B2C3},
+      {8,
+       [] {
+         std::vector<uint32_t> p(256, 0);
+         p[200] = 0xA1B2C3;
+         return p;
+       }(),
+       200, 0xA1B2C3},
       {16, {}, 0x7C00, 0xFF0000},  // 5-5-5 red
       {16, {}, 0x001F, 0x0000FF},  // 5-5-5 blue
   };
@@ -110,7 +116,9 @@ TEST_F(Image, EightAndSixteenBitPicturesBecome24Bit) {
 
 TEST_F(Image, ThirtyTwoBitAlphaIsKeptOrMadeOpaque) {
   // All alpha 0: written without alpha, so it comes out opaque with its colours.
-  auto colour = [](int32_t x, int32_t row) { return static_cast<uint32_t>(0x00102030 + x * 0x010000 + row * 0x000100); };
+  auto colour = [](int32_t x, int32_t row) {
+    return static_cast<uint32_t>(0x00102030 + x * 0x010000 + row * 0x000100);
+  };
   std::vector<uint8_t> file = test_files::bmp(6, 4, 32, {}, colour);
   ASSERT_NE(0, image_from_memory(0, file.data()));
   DIBSECTION s = section_of(image_handle(0));

@@ -35,8 +35,8 @@ int show_window(const char* title, DWORD ms) {
   window_class.hInstance = GetModuleHandleA(nullptr);
   window_class.lpszClassName = "ChildProgramWindow";
   RegisterClassA(&window_class);
-  HWND window = CreateWindowExA(0, "ChildProgramWindow", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 200, 200, 240,
-                                160, nullptr, nullptr, window_class.hInstance, nullptr);
+  HWND window = CreateWindowExA(0, "ChildProgramWindow", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 200, 200, 240, 160,
+                                nullptr, nullptr, window_class.hInstance, nullptr);
   if (!window) return 1;
   SetForegroundWindow(window);
   DWORD end = GetTickCount() + ms;

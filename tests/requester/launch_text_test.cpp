@@ -25,14 +25,19 @@ TEST(LaunchText, CommandLineQuotesTheFileOnceAndAddsParametersOnlyWhenGiven) {
       {"\"", "", "\""},
       {"", "", "\"\""},
       {"x.exe", " ", "\"x.exe\"  "},
-      {"\xFC" "ber.exe", "\xE4", "\"\xFC" "ber.exe\" \xE4"},
+      {"\xFC"
+       "ber.exe",
+       "\xE4",
+       "\"\xFC"
+       "ber.exe\" \xE4"},
   };
   for (const auto& c : cases) {
     size_t size = program_command_line_size(c.file, c.parameters);
     // Exactly the bytes asked for, so that a write past them shows under the sanitizers.
     std::vector<char> buffer(size, '#');
     size_t length = program_command_line(c.file, c.parameters, buffer.data());
-    EXPECT_EQ(std::string(c.expected), std::string(buffer.data())) << "file [" << c.file << "] parameters [" << c.parameters << "]";
+    EXPECT_EQ(std::string(c.expected), std::string(buffer.data()))
+        << "file [" << c.file << "] parameters [" << c.parameters << "]";
     EXPECT_EQ(std::string(c.expected).size(), length) << "file [" << c.file << "]";
     EXPECT_LE(length + 1, size) << "file [" << c.file << "]";
   }

@@ -129,7 +129,8 @@ class box_closer {
   }
   static DWORD WINAPI watch(void* parameter) {
     auto* self = static_cast<box_closer*>(parameter);
-    while (WaitForSingleObject(self->stop_, 100) == WAIT_TIMEOUT) EnumWindows(close_box, reinterpret_cast<LPARAM>(parameter));
+    while (WaitForSingleObject(self->stop_, 100) == WAIT_TIMEOUT)
+      EnumWindows(close_box, reinterpret_cast<LPARAM>(parameter));
     return 0;
   }
   HANDLE stop_;
@@ -259,7 +260,8 @@ TEST_F(Program, HideFlagStartsTheProgramHidden) {
       {PROGRAM_KEEP | PROGRAM_READ, "show=1"},
       {PROGRAM_KEEP | PROGRAM_READ | PROGRAM_HIDE, "show=0"},
   };
-  for (const auto& c : cases) EXPECT_EQ(c.expected, output_of(child_path().c_str(), "startup", "", c.flags)) << "flags " << c.flags;
+  for (const auto& c : cases)
+    EXPECT_EQ(c.expected, output_of(child_path().c_str(), "startup", "", c.flags)) << "flags " << c.flags;
   // Hidden and detached, without pipes.
   EXPECT_EQ(1, program_run(child_path().c_str(), "sleep 10", "", PROGRAM_HIDE | PROGRAM_WAIT));
 }

@@ -51,7 +51,9 @@ bool pump_until(const std::function<bool()>& condition, DWORD within_ms) {
   }
 }
 
-void pump_for(DWORD ms) { pump_until([] { return false; }, ms); }
+void pump_for(DWORD ms) {
+  pump_until([] { return false; }, ms);
+}
 
 bool bring_to_foreground(HWND window) {
   SetForegroundWindow(window);
@@ -210,7 +212,8 @@ TEST_F(Requester, FlagsReachTheBoxAndItsAnswerComesBack) {
     EXPECT_EQ(c.button, result) << "flags " << c.flags;
   }
   // No text is an empty text, not a fault.
-  EXPECT_EQ(IDOK, show_requester("Requester: no text", [](HWND) {}, MB_OK, IDOK, nullptr));
+  EXPECT_EQ(IDOK, show_requester(
+                      "Requester: no text", [](HWND) {}, MB_OK, IDOK, nullptr));
 }
 
 TEST_F(Requester, WithAnotherProgramInTheForegroundTheBoxHasNoOwnerAndEveryWindowIsDisabled) {
@@ -242,10 +245,10 @@ TEST_F(Requester, WithAnotherProgramInTheForegroundTheBoxHasNoOwnerAndEveryWindo
     bool first_enabled = true, second_enabled = true;
     HWND owner = reinterpret_cast<HWND>(1);
     EXPECT_EQ(IDOK, show_requester("Requester: other program in front", [&](HWND box) {
-      owner = GetWindow(box, GW_OWNER);
-      first_enabled = IsWindowEnabled(first) != 0;
-      second_enabled = IsWindowEnabled(second) != 0;
-    }));
+                owner = GetWindow(box, GW_OWNER);
+                first_enabled = IsWindowEnabled(first) != 0;
+                second_enabled = IsWindowEnabled(second) != 0;
+              }));
     EXPECT_EQ(nullptr, owner) << "a window of another program is never the owner";
     EXPECT_FALSE(first_enabled) << "not in the foreground: disabled while the box is open";
     EXPECT_FALSE(second_enabled) << "not in the foreground: disabled while the box is open";
@@ -325,9 +328,9 @@ TEST_F(Requester, RequestersOfTwoThreadsEachRestoreOnlyTheirOwnWindows) {
 
     bool mine_during = true, worker_back_during = true;
     EXPECT_EQ(IDOK, show_requester("Requester: main thread", [&](HWND) {
-      mine_during = IsWindowEnabled(mine) != 0;
-      worker_back_during = IsWindowEnabled(worker.back) != 0;
-    }));
+                mine_during = IsWindowEnabled(mine) != 0;
+                worker_back_during = IsWindowEnabled(worker.back) != 0;
+              }));
     EXPECT_FALSE(mine_during);
     EXPECT_FALSE(worker_back_during);
     EXPECT_TRUE(IsWindowEnabled(mine)) << "restored by the main thread's requester";

@@ -30,9 +30,8 @@ TEST_F(SoundTest, InitMakesAHiddenWindowThatSurvivesACloseRequest) {
   const struct {
     UINT message;
     LRESULT result;
-  } cases[] = {{WM_CLOSE, 0},       {WM_ERASEBKGND, 1}, {WM_ACTIVATE, 0},    {WM_KEYUP, 0},
-               {WM_SYSKEYUP, 0},    {WM_LBUTTONDOWN, 0}, {WM_LBUTTONUP, 0},  {WM_RBUTTONDOWN, 0},
-               {WM_RBUTTONUP, 0}};
+  } cases[] = {{WM_CLOSE, 0},       {WM_ERASEBKGND, 1}, {WM_ACTIVATE, 0},    {WM_KEYUP, 0},    {WM_SYSKEYUP, 0},
+               {WM_LBUTTONDOWN, 0}, {WM_LBUTTONUP, 0},  {WM_RBUTTONDOWN, 0}, {WM_RBUTTONUP, 0}};
   for (const auto& c : cases) {
     // WM_ERASEBKGND gets the window's own device context, as the platform would send it.
     HDC dc = GetDC(window);

@@ -10,9 +10,9 @@ namespace {
 using sound_test::as_buffer;
 using sound_test::instance_buffer;
 using sound_test::play_position;
+using sound_test::SoundTest;
 using sound_test::square_image;
 using sound_test::status_of;
-using sound_test::SoundTest;
 using sound_test::volume_of;
 using sound_test::wait_until_stopped;
 

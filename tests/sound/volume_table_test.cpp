@@ -14,8 +14,7 @@ TEST(VolumeTable, EntriesAreTwentyLogTenOfTheShareInHundredthsOfADecibel) {
   const struct {
     int volume;
     int32_t entry;
-  } cases[] = {{0, 0},      {1, 6000},  {2, 6602},  {10, 8000}, {50, 9397},
-               {90, 9908},  {99, 9991}, {100, 10000}};
+  } cases[] = {{0, 0}, {1, 6000}, {2, 6602}, {10, 8000}, {50, 9397}, {90, 9908}, {99, 9991}, {100, 10000}};
   for (const auto& c : cases) EXPECT_EQ(c.entry, table[c.volume]) << "volume " << c.volume;
 
   // Louder is never quieter, and every entry is a valid attenuation once 10000 is taken off.

@@ -115,7 +115,8 @@ TEST(WavReader, RefusesImagesWithoutTheTwoChunksInTheirPlaces) {
     const char* name;
     std::vector<uint8_t> image;
   } cases[] = {
-      {"a chunk before the format chunk", riff_image({{"LIST", std::vector<uint8_t>(4)}, {"fmt ", format}, {"data", samples}})},
+      {"a chunk before the format chunk",
+       riff_image({{"LIST", std::vector<uint8_t>(4)}, {"fmt ", format}, {"data", samples}})},
       {"no data chunk", riff_image({{"fmt ", format}, {"LIST", std::vector<uint8_t>(54)}})},
       {"no format chunk", riff_image({{"data", samples}})},
       {"the format chunk's ID in the wrong case", riff_image({{"FMT ", format}, {"data", samples}})},
@@ -158,8 +159,8 @@ TEST(WavReader, RefusesEveryTruncation) {
 
 TEST(WavReader, RefusesSizesThatReachBeyondTheImage) {
   const std::vector<uint8_t> click = wav_test::click_image();
-  const std::vector<uint8_t> between =
-      riff_image({{"fmt ", pcm_format(1, 22050, 16)}, {"LIST", std::vector<uint8_t>(8)}, {"data", square_wave(100)}});
+  const std::vector<uint8_t> between = riff_image(
+      {{"fmt ", pcm_format(1, 22050, 16)}, {"LIST", std::vector<uint8_t>(8)}, {"data", square_wave(100)}});
   const struct {
     const char* name;
     const std::vector<uint8_t>* image;

@@ -66,8 +66,11 @@ TEST_F(EventQueue, EqualEventsMergeOnlyWithTheLastOneQueued) {
   EXPECT_EQ((std::vector<queued>{repaint, close, repaint}), drain());
 
   // Events that differ in any one field are different events.
-  const queued differing[] = {{EVENT_GADGET, 1, 0, 0}, {EVENT_MENU, 1, 0, 0}, {EVENT_MENU, 2, 0, 0},
-                              {EVENT_MENU, 2, 1, 0},  {EVENT_MENU, 2, 1, 3}};
+  const queued differing[] = {{EVENT_GADGET, 1, 0, 0},
+                              {EVENT_MENU, 1, 0, 0},
+                              {EVENT_MENU, 2, 0, 0},
+                              {EVENT_MENU, 2, 1, 0},
+                              {EVENT_MENU, 2, 1, 3}};
   for (const queued& e : differing) post(e);
   EXPECT_EQ(std::vector<queued>(std::begin(differing), std::end(differing)), drain());
 }

@@ -25,8 +25,8 @@ TEST(WindowFlags, SplitIntoStyleExtendedStyleAndRuntimeChoices) {
       {POPUP | WINDOW_INVISIBLE, POPUP, 0, true, false},
       // A tool window always has a caption and never the minimise or maximise parts.
       {WINDOW_TOOL, CAPTION, 0x80, false, false},
-      {WINDOW_TOOL | SYSMENU | MINIMIZEBOX | MAXIMIZEBOX | MINIMIZE | MAXIMIZE | THICKFRAME, CAPTION | SYSMENU | THICKFRAME,
-       0x80, false, false},
+      {WINDOW_TOOL | SYSMENU | MINIMIZEBOX | MAXIMIZEBOX | MINIMIZE | MAXIMIZE | THICKFRAME,
+       CAPTION | SYSMENU | THICKFRAME, 0x80, false, false},
       {MAXIMIZE | MAXIMIZEBOX | THICKFRAME, MAXIMIZE | MAXIMIZEBOX | THICKFRAME, 0, false, false},
   };
   for (const row& r : rows) {
@@ -54,7 +54,13 @@ TEST(WindowPlacement, CentresOnTheScreenOrTheReference) {
       {WINDOW_CENTRE_PARENT, 5, 5, 200, 100, &owner, {200, 300, 200, 100}, "centred on the reference"},
       {WINDOW_CENTRE_PARENT, 5, 5, 800, 700, &owner, {0, 0, 800, 700}, "negative becomes 0, the size is not cut"},
       {WINDOW_CENTRE_PARENT, 5, 7, 200, 100, nullptr, {5, 7, 200, 100}, "no reference: the given position"},
-      {WINDOW_CENTRE_PARENT, IGNORE, 7, 200, 100, nullptr, {PLACEMENT_DEFAULT, PLACEMENT_DEFAULT, 200, 100},
+      {WINDOW_CENTRE_PARENT,
+       IGNORE,
+       7,
+       200,
+       100,
+       nullptr,
+       {PLACEMENT_DEFAULT, PLACEMENT_DEFAULT, 200, 100},
        "no reference and IGNORE: the platform places it, not at -65535"},
       {0, IGNORE, 7, 200, 100, nullptr, {PLACEMENT_DEFAULT, PLACEMENT_DEFAULT, 200, 100}, "IGNORE: both default"},
       {0, 30, 40, 200, 100, nullptr, {30, 40, 200, 100}, "no centring: as given"},

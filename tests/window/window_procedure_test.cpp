@@ -155,9 +155,7 @@ LRESULT CALLBACK swallow_close(HWND, UINT message, WPARAM, LPARAM) {
   return 0;
 }
 
-LRESULT CALLBACK answer_move(HWND, UINT message, WPARAM, LPARAM) {
-  return message == WM_MOVE ? 5 : CALLBACK_DEFAULT;
-}
+LRESULT CALLBACK answer_move(HWND, UINT message, WPARAM, LPARAM) { return message == WM_MOVE ? 5 : CALLBACK_DEFAULT; }
 
 TEST_F(WindowProcedure, ACallbackThatAnswersTakesTheMessageEntirely) {
   ASSERT_NE(0, window_open(0, 0, 0, 200, 100, "callback", WINDOW_INVISIBLE));

@@ -164,8 +164,8 @@ TEST_F(WindowSizing, WithFullWindowDraggingOffSizeGoesToTheDefaultProcessing) {
     size_commands_at_default = 0;
     PostMessageA(window, WM_SYSCOMMAND, r.command, 0);
     pump(200);
-    EXPECT_EQ(r.at_default, size_commands_at_default) << "dragging " << r.full_window_dragging << std::hex
-                                                      << ", command 0x" << r.command;
+    EXPECT_EQ(r.at_default, size_commands_at_default)
+        << "dragging " << r.full_window_dragging << std::hex << ", command 0x" << r.command;
     EXPECT_EQ(r.active, sizing().active) << "dragging " << r.full_window_dragging;
     if (sizing().active) {
       PostMessageA(window, WM_KEYDOWN, VK_RETURN, 1);

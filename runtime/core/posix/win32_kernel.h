@@ -75,8 +75,7 @@ HMODULE GetModuleHandleA(const char* name);
 [[noreturn]] void ExitProcess(UINT code);
 
 // The cryptographic source: the kernel's random source (getrandom).
-BOOL CryptAcquireContextA(HCRYPTPROV* provider, const char* container, const char* name, DWORD type,
-                          DWORD flags);
+BOOL CryptAcquireContextA(HCRYPTPROV* provider, const char* container, const char* name, DWORD type, DWORD flags);
 BOOL CryptGenRandom(HCRYPTPROV provider, DWORD length, BYTE* buffer);
 
 // NOLINTNEXTLINE(bugprone-reserved-identifier): the platform C library's own name, stood in for

@@ -31,11 +31,8 @@ LRESULT CALLBACK bare_procedure(HWND window, UINT message, WPARAM wparam, LPARAM
     case WM_COMMAND:
       if (LOWORD(wparam) == 2) DestroyWindow(window);  // "ENDE"
       return 0;
-    case WM_DESTROY:
-      PostQuitMessage(0);
-      return 0;
-    default:
-      return DefWindowProcA(window, message, wparam, lparam);
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    default: return DefWindowProcA(window, message, wparam, lparam);
   }
 }
 
@@ -73,8 +70,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   AdjustWindowRectEx(&outer, style, FALSE, 0);
   int width = outer.right - outer.left, height = outer.bottom - outer.top;
   HWND window = CreateWindowExA(0, "BareWindow", "Tessarix V1.1", style, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                                (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, nullptr, nullptr,
-                                instance, nullptr);
+                                (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, nullptr, nullptr, instance,
+                                nullptr);
   if (!window) return 1;
   ShowWindow(window, SW_SHOWNORMAL);
 
@@ -90,9 +87,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
                  {2, 70, 50, "ENDE", BS_PUSHBUTTON},
                  {3, 160, 150, "Brisgauer-Homepage", BS_PUSHBUTTON}};
   for (const auto& b : buttons) {
-    HWND button = CreateWindowExA(0, "Button", b.text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | b.style, b.x, 320,
-                                  b.width, 30, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(b.id)),
-                                  instance, nullptr);
+    HWND button = CreateWindowExA(0, "Button", b.text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | b.style, b.x, 320, b.width,
+                                  30, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(b.id)), instance, nullptr);
     SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   }
 

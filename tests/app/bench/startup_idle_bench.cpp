@@ -55,8 +55,8 @@ double cpu_ms(long pid, bool main_thread_only) {
   size_t close = stat.rfind(')');
   unsigned long long utime = 0, stime = 0;
   if (close == std::string::npos ||
-      std::sscanf(stat.c_str() + close + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime,
-                  &stime) != 2)
+      std::sscanf(stat.c_str() + close + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime, &stime) !=
+          2)
     return -1;
   return (utime + stime) * 10.0;
 }

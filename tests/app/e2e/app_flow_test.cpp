@@ -274,8 +274,7 @@ TEST(app_resources, icon_version_record_and_manifest) {
   ASSERT_NE(nullptr, manifest) << "manifest 1";
   std::string text(static_cast<const char*>(LockResource(LoadResource(module, manifest))),
                    SizeofResource(module, manifest));
-  EXPECT_NE(std::string::npos, text.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""))
-      << text;
+  EXPECT_NE(std::string::npos, text.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"")) << text;
   const char* processor = sizeof(void*) == 8 ? "processorArchitecture=\"amd64\"" : "processorArchitecture=\"x86\"";
   EXPECT_NE(std::string::npos, text.find(processor)) << text;
   FreeLibrary(module);
@@ -426,8 +425,8 @@ class failing_default_provider {
                                       static_cast<DWORD>(image.size() + 1)) &&
                       !RegSetValueExA(key, "Type", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&type), sizeof type);
     RegCloseKey(key);
-    if (!registered || RegCreateKeyExA(HKEY_CURRENT_USER, kUserDefaultKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                                       nullptr))
+    if (!registered ||
+        RegCreateKeyExA(HKEY_CURRENT_USER, kUserDefaultKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr))
       return;
     ready_ = !RegSetValueExA(key, "Name", 0, REG_SZ, reinterpret_cast<const BYTE*>(kName), sizeof kName);
     RegCloseKey(key);
@@ -558,13 +557,17 @@ TEST(app_accessibility, the_die_is_named_by_the_face_the_screen_shows) {
   ASSERT_TRUE(a.start());
   HWND die = a.image_gadget();
   ASSERT_TRUE(wait_for([&] { return shown_picture(grab(die)) == 0; }, 5000));
-  EXPECT_EQ("W\xFC" "rfel", accessible_name(die)) << "the start picture";
+  EXPECT_EQ(
+      "W\xFC"
+      "rfel",
+      accessible_name(die))
+      << "the start picture";
 
   // An assistive tool listens, outside the program, for name changes of the die.
   watched_die = die;
   announced_names.clear();
-  HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr,
-                                       note_die_name_change, a.process.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
+  HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr, note_die_name_change,
+                                       a.process.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
   ASSERT_NE(nullptr, hook);
   auto pump = [](DWORD ms) {
     for (DWORD start = GetTickCount(); GetTickCount() - start < ms;) {
@@ -585,7 +588,12 @@ TEST(app_accessibility, the_die_is_named_by_the_face_the_screen_shows) {
           pump(20);
           face = shown_picture(grab(die));
           name = accessible_name(die);
-          return face >= 1 && name == "W\xFC" "rfel: " + std::to_string(face) && announced_names.size() >= n;
+          return face >= 1 &&
+                 name ==
+                     "W\xFC"
+                     "rfel: " +
+                         std::to_string(face) &&
+                 announced_names.size() >= n;
         },
         5000);
     EXPECT_TRUE(agree) << "throw " << n << ": the screen shows " << face << " (-1: no picture exactly), the name is "

@@ -85,8 +85,8 @@ TEST(app_figures, start_up_time_and_idle_cpu) {
     uint64_t after = cpu_100ns(a.process.hProcess);
     double unix_after = a.unix_cpu_ms();
     double unix_ms = unix_before < 0 || unix_after < 0 ? -1.0 : unix_after - unix_before;
-    std::printf("CPU time over 10 idle seconds, %s: %.1f ms (GetProcessTimes), %.0f ms (main thread, process table)\n", c.name,
-                (after - before) / 10000.0, unix_ms);
+    std::printf("CPU time over 10 idle seconds, %s: %.1f ms (GetProcessTimes), %.0f ms (main thread, process table)\n",
+                c.name, (after - before) / 10000.0, unix_ms);
     EXPECT_LT((after - before) / 10000.0, c.limit_ms) << c.name;
     if (unix_ms >= 0) {
       EXPECT_LT(unix_ms, c.limit_ms) << c.name;

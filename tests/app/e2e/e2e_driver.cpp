@@ -88,8 +88,7 @@ bool app::start(DWORD deadline_ms, DWORD step_ms) {
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   QueryPerformanceCounter(&started);
-  if (!CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process))
+  if (!CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
     return false;
   return wait_for(
       [&] {
@@ -235,8 +234,8 @@ double app::unix_cpu_ms() const {
   if (close == std::string::npos) return -1;
   // Fields after the name: state (3), ... utime (14), stime (15), in clock ticks of 10 ms.
   unsigned long long utime = 0, stime = 0;
-  if (std::sscanf(text.c_str() + close + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime,
-                  &stime) != 2)
+  if (std::sscanf(text.c_str() + close + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime, &stime) !=
+      2)
     return -1;
   return (utime + stime) * 10.0;
 }
