@@ -274,8 +274,13 @@ void text_of_int(int64_t value) {
   constexpr int32_t reserved = 64;
   char* out = strbuf_reserve(reserved, strbuf_position());
   if (!out) return;
+  strbuf_give_back(reserved - decimal_text(out, value));
+}
+
+int32_t decimal_text(char* out, int64_t value) {
+  // The most negative value has no positive counterpart; its magnitude fits unsigned.
   uint64_t magnitude = value < 0 ? 0u - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-  strbuf_give_back(reserved - write_decimal(out, value < 0, magnitude));
+  return write_decimal(out, value < 0, magnitude);
 }
 
 void text_of_float(float value, int32_t decimals) {

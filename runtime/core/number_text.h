@@ -6,6 +6,10 @@
 
 // Signed decimal, no leading zeros, no plus sign, no grouping.
 void text_of_int(int64_t value);
+// The same text written at out, outside the string buffer, with a zero byte behind it
+// (at most DECIMAL_TEXT_SIZE bytes in all); returns its length.
+constexpr int32_t DECIMAL_TEXT_SIZE = 21;  // "-9223372036854775808" and its zero byte
+int32_t decimal_text(char* out, int64_t value);
 // Fixed-point with the given decimals (clamped to 0..512; -1 means ten), a point as the
 // decimal separator; "+Infinity", "-Infinity" and "NaN" whatever the decimals; zero of
 // either sign prints without a sign.
