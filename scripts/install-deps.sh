@@ -10,7 +10,7 @@ packages=(
   googletest libbenchmark-dev
   clang libclang-rt-14-dev clang-format clang-tidy
   mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
-  wine64 wine32 qemu-user-static
+  wine64 wine32
   xvfb openbox xdotool x11-utils imagemagick
   python3 procps util-linux file zip
   dieharder gnuplot-nox
@@ -26,11 +26,39 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   if [ "$root" -eq 1 ]; then
     echo "Adding the i386 architecture (for wine32)"
     dpkg --add-architecture i386
-    apt-get update -qq
-    updated=1
+    updated=2
   else
     echo "Not root: the i386 architecture (for wine32) cannot be added." >&2
   fi
+fi
+
+# NOTE: Debian 12's own qemu user-mode emulator (7.2) walks its page table page by page
+# for every memory mapping a 32-bit Wine process makes inside Wine's reserved gigabytes:
+# each process then takes about a minute of CPU to start, and starting the Wine services
+# minutes. From 8.1 on the emulator keeps mappings in an interval tree (a second per
+# process). Debian 12 has such a version in its backports suite, which is used for this
+# one package only (backports never replace other packages unasked).
+qemu_package=qemu-user
+qemu_least=1:8.1
+qemu_suite=""
+codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+qemu_version=$(dpkg-query -W -f='${Version}' "$qemu_package" 2>/dev/null || true)
+if [ -z "$qemu_version" ] || ! dpkg --compare-versions "$qemu_version" ge "$qemu_least"; then
+  if [ "$codename" = bookworm ]; then
+    qemu_suite=bookworm-backports
+    if ! grep -rqs "bookworm-backports" /etc/apt/sources.list /etc/apt/sources.list.d/; then
+      if [ "$root" -eq 1 ]; then
+        echo "Adding Debian's bookworm-backports suite (for $qemu_package >= $qemu_least)"
+        echo "deb http://deb.debian.org/debian bookworm-backports main" \
+          >/etc/apt/sources.list.d/tessarix-backports.list
+        updated=2
+      fi
+    fi
+  fi
+fi
+if [ "$updated" -eq 2 ]; then
+  apt-get update -qq
+  updated=1
 fi
 
 missing=()
@@ -48,27 +76,53 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# NOTE: this machine's kernel runs no 32-bit code of its own, and Debian's qemu-user-static
+qemu_version=$(dpkg-query -W -f='${Status} ${Version}' "$qemu_package" 2>/dev/null | sed -n 's/^install ok installed //p' || true)
+if [ -z "$qemu_version" ] || ! dpkg --compare-versions "$qemu_version" ge "$qemu_least"; then
+  if [ "$root" -eq 0 ]; then
+    echo "Run as root to install $qemu_package >= $qemu_least (for the 32-bit tests)." >&2
+    exit 1
+  fi
+  echo "Installing: $qemu_package${qemu_suite:+ from $qemu_suite}"
+  [ "$updated" -eq 1 ] || apt-get update -qq
+  # The old emulator package conflicts with the new one, which carries the same programs.
+  apt-get install -y -qq --no-install-recommends ${qemu_suite:+-t "$qemu_suite"} \
+    "$qemu_package" "qemu-user-static-" >/dev/null
+fi
+
+# NOTE: this machine's kernel runs no 32-bit code of its own, and Debian's emulator package
 # registers no i386 handler on an x86-64 host (it assumes the kernel runs it natively).
 # The registration is made here: ELF32, little-endian, executable or shared object, i386.
-# Flag F opens the emulator now, so it also works inside other mount namespaces. A
-# machine that refuses is not an error: the 32-bit test run reports it and is skipped.
+# Flag F opens the emulator now, so it also works inside other mount namespaces; it also
+# means that a registration keeps the emulator file it was made with after an upgrade,
+# so the emulator's checksum is kept beside the prefixes and a stale or foreign
+# registration is replaced. A machine that refuses is not an error: the 32-bit test run
+# reports it and is skipped.
 binfmt=/proc/sys/fs/binfmt_misc
+emulator=/usr/bin/qemu-i386
+stamp=/var/cache/tessarix/binfmt-qemu-i386
 binfmt_note() { echo "32-bit programs: $1; the 32-bit Wine tests will be skipped." >&2; }
-if [ ! -e "$binfmt/qemu-i386" ]; then
-  if [ "$root" -eq 0 ]; then
-    binfmt_note "not root, cannot register qemu-i386 with binfmt_misc"
+if [ "$root" -eq 0 ]; then
+  [ -e "$binfmt/qemu-i386" ] || binfmt_note "not root, cannot register qemu-i386 with binfmt_misc"
+else
+  if [ ! -e "$binfmt/register" ]; then
+    mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null || true
+  fi
+  wanted="$(sha256sum "$emulator" | cut -d' ' -f1) $emulator"
+  if [ -e "$binfmt/qemu-i386" ] && { ! grep -qx "interpreter $emulator" "$binfmt/qemu-i386" ||
+    [ "$(cat "$stamp" 2>/dev/null)" != "$wanted" ]; }; then
+    echo "Replacing the qemu-i386 registration (another or an older emulator)"
+    echo -1 >"$binfmt/qemu-i386" 2>/dev/null || true
+  fi
+  if [ -e "$binfmt/qemu-i386" ]; then
+    :
+  elif [ ! -e "$binfmt/register" ]; then
+    binfmt_note "binfmt_misc is not available"
+  elif ! printf '%s' ":qemu-i386:M::\\x7fELF\\x01\\x01\\x01\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x02\\x00\\x03\\x00:\\xff\\xff\\xff\\xff\\xff\\xfe\\xfe\\x00\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xfe\\xff\\xff\\xff:$emulator:F" \
+    >"$binfmt/register" 2>/dev/null; then
+    binfmt_note "binfmt_misc refused the qemu-i386 registration"
   else
-    if [ ! -e "$binfmt/register" ]; then
-      mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null || true
-    fi
-    if [ ! -e "$binfmt/register" ]; then
-      binfmt_note "binfmt_misc is not available"
-    elif ! printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
-        >"$binfmt/register" 2>/dev/null; then
-      binfmt_note "binfmt_misc refused the qemu-i386 registration"
-    else
-      echo "Registered qemu-i386 with binfmt_misc"
-    fi
+    mkdir -p "$(dirname "$stamp")"
+    echo "$wanted" >"$stamp"
+    echo "Registered qemu-i386 with binfmt_misc ($emulator)"
   fi
 fi
