@@ -1,6 +1,8 @@
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/assets.h"
 #include "tests/sound/sound_test_support.h"
@@ -57,13 +59,30 @@ size_t sink_size() {
 
 // What the sink heard: the samples (as shares of full scale) from the first to the last
 // that is not silent, and how many of them lie near a given level.
+// NOTE: a mixer that falls behind (Wine's, when the machine is slow or emulated) fills its
+// missed periods with exact zeros, hundreds of frames long, in the middle of a sound. They
+// say nothing about the level we asked for, so the level is judged on the rest; the span
+// from first to last sounding sample keeps them, since it measures time.
+constexpr size_t kMixerGap = 64;
+
 struct heard {
   std::vector<double> sounding;
+  size_t gap_samples = 0;
+  // How long it sounded, without the mixer's gaps.
+  double heard_samples() const { return static_cast<double>(sounding.size() - gap_samples); }
   double share_near(double level) const {
-    if (sounding.empty()) return 0;
-    size_t close = 0;
-    for (double x : sounding) close += std::fabs(std::fabs(x) - level) < 0.3 * level;
-    return static_cast<double>(close) / sounding.size();
+    size_t close = 0, judged = 0;
+    for (size_t i = 0; i < sounding.size();) {
+      size_t zeros = 0;
+      while (i + zeros < sounding.size() && sounding[i + zeros] == 0) ++zeros;
+      if (zeros >= kMixerGap) {
+        i += zeros;
+        continue;
+      }
+      const size_t end = i + std::max<size_t>(zeros, 1);
+      for (; i < end; ++i, ++judged) close += std::fabs(std::fabs(sounding[i]) - level) < 0.3 * level;
+    }
+    return judged ? static_cast<double>(close) / judged : 0;
   }
 };
 
@@ -103,6 +122,14 @@ heard listen(const std::vector<uint8_t>& bytes) {
       last = i;
     }
   if (first < samples.size()) result.sounding.assign(samples.begin() + first, samples.begin() + last + 1);
+  for (size_t i = 0, zeros = 0; i <= result.sounding.size(); ++i) {
+    if (i < result.sounding.size() && result.sounding[i] == 0) {
+      ++zeros;
+      continue;
+    }
+    if (zeros >= kMixerGap) result.gap_samples += zeros;
+    zeros = 0;
+  }
   return result;
 }
 
@@ -131,13 +158,14 @@ TEST_F(SoundTest, PlayedSamplesReachTheSink) {
   heard full = play_and_listen(buffer);
   // A quarter second at a rate of at least 8000 Hz.
   EXPECT_GT(full.sounding.size(), 2000u);
-  EXPECT_GT(full.share_near(0.5), 0.8) << "the square wave at half of full scale";
+  EXPECT_GT(full.share_near(0.5), 0.8) << "the square wave at half of full scale; " << full.gap_samples << " of "
+                                       << full.sounding.size() << " samples in mixer gaps";
 
   // Volume 50 is -6.03 dB: the same wave at a quarter of full scale.
   ASSERT_EQ(1, sound_set_volume(0, 50));
   heard half = play_and_listen(buffer);
   EXPECT_GT(half.sounding.size(), 2000u);
-  EXPECT_GT(half.share_near(0.25), 0.8);
+  EXPECT_GT(half.share_near(0.25), 0.8) << half.gap_samples << " of " << half.sounding.size() << " in mixer gaps";
   EXPECT_LT(half.share_near(0.5), 0.1);
 }
 
@@ -177,7 +205,7 @@ TEST_F(SoundTest, RollPlayedAgainWhilePlayingStartsAgainAtItsBeginningInTheSink)
   ASSERT_EQ(1, sound_play(1));
   ASSERT_TRUE(wait_until_stopped(buffer, 5000));
   Sleep(300);
-  const double once = static_cast<double>(listen(read_sink(from)).sounding.size());
+  const double once = listen(read_sink(from)).heard_samples();
   ASSERT_GT(once, 1000);
 
   from = sink_size();
@@ -190,7 +218,7 @@ TEST_F(SoundTest, RollPlayedAgainWhilePlayingStartsAgainAtItsBeginningInTheSink)
   EXPECT_LT(play_position(buffer) / kBytesPerMs, 20) << "played again from its start";
   ASSERT_TRUE(wait_until_stopped(buffer, 5000));
   Sleep(300);
-  const double again = static_cast<double>(listen(read_sink(from)).sounding.size());
+  const double again = listen(read_sink(from)).heard_samples();
   const double grown_ms = (again - once) / once * kSoundingMs;
   // NOTE: Wine's mixer reads ahead of what reaches the device; the play position and the
   // part the sink heard differ by a few of its periods, hence the wide margin.
