@@ -58,13 +58,6 @@ for preset in "${presets[@]}"; do
   # Windows tests share one display and its focus: one at a time.
   case "$preset" in win*) jobs=1 ;; esac
   only=()
-  # NOTE: under qemu-i386 every start of a 32-bit Wine process costs about a minute of
-  # processor time on this kind of machine (the emulated loader's address-space set-up),
-  # and the end-to-end and death tests start dozens. The test command runs the 32-bit
-  # tests that fit its time; TESSARIX_WIN32_ALL=1 (or `ctest --preset win32`) runs them all.
-  if [ "$preset" = win32 ] && [ "${TESSARIX_WIN32_ALL:-0}" != 1 ]; then
-    only=(-R '^(wine_prefix|executable_form|release_reproducible|window_core_tests|gadget_tests|image_reader_tests|image_tests)$')
-  fi
   if [ -x "build/$preset/wine-run" ] && ! skip=$("build/$preset/wine-run" --check); then
     # The machine cannot run this Wine: only the tests that need none.
     echo "$skip"
