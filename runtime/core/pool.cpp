@@ -27,21 +27,6 @@ constexpr uint32_t POOL_MODE_MASK = 3;
 // The slots follow the block record, which keeps them pointer-aligned.
 char* block_slots(pool_block* block) { return reinterpret_cast<char*>(block) + sizeof(pool_block); }
 
-void push_block(pool_block** head, pool_block* block) {
-  block->previous = nullptr;
-  block->next = *head;
-  if (*head) (*head)->previous = block;
-  *head = block;
-}
-
-void unlink_block(pool_block** head, pool_block* block) {
-  if (block->previous)
-    block->previous->next = block->next;
-  else
-    *head = block->next;
-  if (block->next) block->next->previous = block->previous;
-}
-
 void free_blocks(pool_block* block) {
   while (block) {
     pool_block* next = block->next;
@@ -52,10 +37,12 @@ void free_blocks(pool_block* block) {
 
 // The block for capacity slots, or null when its size cannot be had.
 pool_block* allocate_block(int32_t capacity, int32_t stride) {
-  size_t slots = static_cast<size_t>(capacity);
-  size_t room = (SIZE_MAX - sizeof(pool_block)) / static_cast<size_t>(stride);
-  if (slots > room) return nullptr;
-  return static_cast<pool_block*>(main_heap_alloc_raw(sizeof(pool_block) + slots * static_cast<size_t>(stride)));
+  // Checked without a division: a block is made each time a burst outgrows the pool.
+  size_t bytes = 0;
+  if (__builtin_mul_overflow(static_cast<size_t>(capacity), static_cast<size_t>(stride), &bytes) ||
+      __builtin_add_overflow(bytes, sizeof(pool_block), &bytes))
+    return nullptr;
+  return static_cast<pool_block*>(main_heap_alloc_raw(bytes));
 }
 
 // Blocks grow with the pool: a sixteenth of what it holds, in steps of 16, within bounds.
@@ -69,58 +56,35 @@ int32_t next_block_capacity(const block_pool* pool) {
 }
 
 void* take_slot(block_pool* pool) {
-  pool_block* block = pool->available;
-  char* slot;
-  if (block) {
-    if (block->free_count > 0) {
-      slot = static_cast<char*>(block->free_list);
-      block->free_list = *reinterpret_cast<void**>(slot);
-      block->free_count -= 1;
-    } else {
-      slot = block_slots(block) + static_cast<size_t>(block->used) * static_cast<size_t>(pool->stride);
-      block->used += 1;
-    }
-    if (block->free_count == 0 && block->used >= block->capacity) {
-      unlink_block(&pool->available, block);
-      push_block(&pool->full, block);
-    }
-  } else {
-    int32_t capacity = next_block_capacity(pool);
-    if (capacity > INT32_MAX - pool->total) return nullptr;
+  if (void* element = pool_take_available(pool)) return element;
+  int32_t capacity = next_block_capacity(pool);
+  if (capacity > INT32_MAX - pool->total) return nullptr;
+  pool_block* block = allocate_block(capacity, pool->stride);
+  if (!block && capacity > 1) {
+    capacity = 1;
     block = allocate_block(capacity, pool->stride);
-    if (!block && capacity > 1) {
-      capacity = 1;
-      block = allocate_block(capacity, pool->stride);
-    }
-    if (!block) return nullptr;
-    block->capacity = capacity;
-    block->used = 1;
-    block->free_count = 0;
-    block->free_list = nullptr;
-    pool->total += capacity;
-    push_block(capacity > 1 ? &pool->available : &pool->full, block);
-    slot = block_slots(block);
   }
+  if (!block) return nullptr;
+  block->capacity = capacity;
+  block->used = 1;
+  block->free_count = 0;
+  block->free_list = nullptr;
+  pool->total += capacity;
+  pool_push_block(capacity > 1 ? &pool->available : &pool->full, block);
+  char* slot = block_slots(block);
   *reinterpret_cast<pool_block**>(slot) = block;
   return slot + POOL_SLOT_HEADER;
 }
 
 void give_back_slot(block_pool* pool, void* element) {
-  char* slot = static_cast<char*>(element) - POOL_SLOT_HEADER;
-  pool_block* block = *reinterpret_cast<pool_block**>(slot);
-  *reinterpret_cast<void**>(slot) = block->free_list;
-  block->free_list = slot;
-  block->free_count += 1;
-  if (block->free_count == block->used) {
-    // Nothing of the block is handed out any more. A block of one slot never left the
-    // full list; any larger one went back to the available list with its first return.
-    unlink_block(block->capacity == 1 ? &pool->full : &pool->available, block);
-    pool->total -= block->capacity;
-    main_heap_free(block);
-  } else if (block->free_count == 1 && block->used >= block->capacity) {
-    unlink_block(&pool->full, block);
-    push_block(&pool->available, block);
-  }
+  if (pool_return_keeping_block(pool, element)) return;
+  // The block's last element: nothing of it is handed out any more. A block of one slot
+  // never left the full list; any larger one went back to the available list with its
+  // first return.
+  pool_block* block = *reinterpret_cast<pool_block**>(static_cast<char*>(element) - POOL_SLOT_HEADER);
+  pool_unlink_block(block->capacity == 1 ? &pool->full : &pool->available, block);
+  pool->total -= block->capacity;
+  main_heap_free(block);
 }
 
 void clear_blocks(block_pool* pool) {

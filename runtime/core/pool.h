@@ -50,49 +50,102 @@ struct block_pool {
 };
 
 block_pool* pool_create(int32_t element_size, int32_t minimum, int32_t maximum, uint32_t flags);
+
+// The block lists are doubly linked; a block joins at the head.
+inline void pool_push_block(pool_block** head, pool_block* block) {
+  block->previous = nullptr;
+  block->next = *head;
+  if (*head) (*head)->previous = block;
+  *head = block;
+}
+
+inline void pool_unlink_block(pool_block** head, pool_block* block) {
+  if (block->previous)
+    block->previous->next = block->next;
+  else
+    *head = block->next;
+  if (block->next) block->next->previous = block->previous;
+}
+
+// An element from the pool's first available block (a returned slot first, then the
+// block's fresh area), or null when no block is available. The block moves to the full
+// list when this was its last slot.
+inline void* pool_take_available(block_pool* pool) {
+  pool_block* block = pool->available;
+  if (!block) return nullptr;
+  char* slot;
+  bool last;
+  int32_t free_count = block->free_count;
+  if (free_count > 0) {
+    slot = static_cast<char*>(block->free_list);
+    block->free_list = *reinterpret_cast<void**>(slot);
+    block->free_count = free_count - 1;
+    last = free_count == 1 && block->used >= block->capacity;
+  } else {
+    // The slots follow the block record.
+    int32_t used = block->used;
+    slot = reinterpret_cast<char*>(block) + sizeof(pool_block) +
+           static_cast<size_t>(used) * static_cast<size_t>(pool->stride);
+    block->used = used + 1;
+    last = used + 1 >= block->capacity;
+  }
+  if (last) [[unlikely]] {
+    pool_unlink_block(&pool->available, block);
+    pool_push_block(&pool->full, block);
+  }
+  *reinterpret_cast<pool_block**>(slot) = block;
+  return slot + POOL_SLOT_HEADER;
+}
+
+// Puts an element back into its block's free list and returns true, unless it is the
+// block's last element out: then nothing is done and the caller releases the block. A
+// full block that gets a slot back moves to the head of the available list.
+inline bool pool_return_keeping_block(block_pool* pool, void* element) {
+  char* slot = static_cast<char*>(element) - POOL_SLOT_HEADER;
+  pool_block* block = *reinterpret_cast<pool_block**>(slot);
+  int32_t free_count = block->free_count;
+  if (free_count + 1 == block->used) return false;
+  bool was_full = free_count == 0 && block->used >= block->capacity;
+  *reinterpret_cast<void**>(slot) = block->free_list;
+  block->free_list = slot;
+  block->free_count = free_count + 1;
+  if (was_full) [[unlikely]] {
+    pool_unlink_block(&pool->full, block);
+    pool_push_block(&pool->available, block);
+  }
+  return true;
+}
+
 // pool_alloc and pool_free for every case the inline paths below leave: locked pools, a
-// block that fills up or empties, a new block.
+// new block, a block that empties.
 void* pool_alloc_slow(block_pool* pool);
 void pool_free_slow(block_pool* pool, void* element);
 
-// An element of the pool, or null. An unlocked pool whose first available block keeps
-// room after this element hands it out here, in the caller (a returned slot first, then
-// the block's fresh area): the pool's block lists stay as they are.
-inline void* pool_alloc(block_pool* pool) {
-  if (pool && !pool->locked) {
-    pool_block* block = pool->available;
-    if (block && block->free_count + (block->capacity - block->used) > 1) {
-      char* slot;
-      if (block->free_count > 0) {
-        slot = static_cast<char*>(block->free_list);
-        block->free_list = *reinterpret_cast<void**>(slot);
-        block->free_count -= 1;
-      } else {
-        // The slots follow the block record.
-        slot = reinterpret_cast<char*>(block) + sizeof(pool_block) +
-               static_cast<size_t>(block->used) * static_cast<size_t>(pool->stride);
-        block->used += 1;
-      }
-      *reinterpret_cast<pool_block**>(slot) = block;
-      return slot + POOL_SLOT_HEADER;
-    }
-  }
+// pool_alloc for a pool created unlocked, which its owner knows. Only a new block takes a
+// call; everything else happens here, in the caller.
+inline void* pool_alloc_unlocked(block_pool* pool) {
+  if (void* element = pool_take_available(pool)) [[likely]]
+    return element;
   return pool_alloc_slow(pool);
 }
 
-// Gives an element back. In an unlocked pool, a slot whose block neither empties nor
-// leaves the full list by it goes into the block's free list here, in the caller.
+// pool_free for a pool created unlocked: only a block that empties takes a call.
+inline void pool_free_unlocked(block_pool* pool, void* element) {
+  if (!pool_return_keeping_block(pool, element)) [[unlikely]]
+    pool_free_slow(pool, element);
+}
+
+// An element of the pool, or null.
+inline void* pool_alloc(block_pool* pool) {
+  if (pool && !pool->locked) return pool_alloc_unlocked(pool);
+  return pool_alloc_slow(pool);
+}
+
+// Gives an element back.
 inline void pool_free(block_pool* pool, void* element) {
   if (pool && element && !pool->locked) {
-    char* slot = static_cast<char*>(element) - POOL_SLOT_HEADER;
-    pool_block* block = *reinterpret_cast<pool_block**>(slot);
-    bool on_full_list = block->free_count == 0 && block->used >= block->capacity;
-    if (!on_full_list && block->free_count + 1 < block->used) {
-      *reinterpret_cast<void**>(slot) = block->free_list;
-      block->free_list = slot;
-      block->free_count += 1;
-      return;
-    }
+    pool_free_unlocked(pool, element);
+    return;
   }
   pool_free_slow(pool, element);
 }

@@ -8,12 +8,15 @@
 
 #include "runtime/core/pool.h"
 
+// Code and type sit side by side: in a 64-bit build they then share one word instead of
+// each padding one, and a node takes 48 bytes instead of 56 (a 32-bit build has no
+// padding either way).
 struct event_node {
   event_node* next;
   int32_t code;
+  int32_t type;
   intptr_t object;
   intptr_t window;
-  int32_t type;
   intptr_t data;
   event_data_release release;
 };
@@ -39,9 +42,10 @@ inline void event_queue_add(int32_t code, intptr_t object, intptr_t window, int3
   // window comes back once. Only the tail is compared, so the order of different events stays.
   event_node* tail = queue->tail;
   if (tail && tail->code == code && tail->object == object && tail->window == window && tail->type == type) return;
-  auto* node = static_cast<event_node*>(pool_alloc(queue->nodes));
+  // event_queue_init made the pool unlocked, so the lock test is left out here and in take.
+  auto* node = static_cast<event_node*>(pool_alloc_unlocked(queue->nodes));
   if (!node) return;
-  *node = event_node{nullptr, code, object, window, type, data, release};
+  *node = event_node{nullptr, code, type, object, window, data, release};
   if (tail) {
     tail->next = node;
   } else {
@@ -57,8 +61,9 @@ inline void event_post(int32_t code, intptr_t object, intptr_t window, int32_t t
 // The oldest event's code, its fields copied into the working record; 0 when none.
 inline int32_t event_queue_take() {
   event_queue* queue = event_queue_state;
+  if (!queue || !queue->head) return 0;
   window_library_record* library = window_library();
-  if (!queue || !queue->head || !library) return 0;
+  if (!library) return 0;
   event_node* node = queue->head;
   event_record& working = library->working;
   working.object = node->object;
@@ -69,6 +74,6 @@ inline int32_t event_queue_take() {
   int32_t code = node->code;
   queue->head = node->next;
   if (!queue->head) queue->tail = nullptr;
-  pool_free(queue->nodes, node);
+  pool_free_unlocked(queue->nodes, node);
   return code;
 }

@@ -167,6 +167,40 @@ TEST_F(Pool, ReturnToAFullBlockMakesItAvailableAndItsSlotIsReusedNext) {
   pool_destroy(pool);
 }
 
+// Blocks leave the full list from its middle and its end, and the lists keep their links,
+// the same whether the pool is locked or not.
+TEST_F(Pool, FullBlocksLeaveTheFullListFromAnyPlace) {
+  for (uint32_t flags : {POOL_UNLOCKED, POOL_LOCKED}) {
+    block_pool* pool = pool_create(24, 16, 256, flags);
+    ASSERT_NE(nullptr, pool);
+    std::vector<void*> elements;
+    for (int i = 0; i < 49; ++i) elements.push_back(pool_alloc(pool));
+    const pool_block* blocks[4] = {block_of(elements[0]), block_of(elements[16]), block_of(elements[32]),
+                                   block_of(elements[48])};
+    ASSERT_EQ(3, count_blocks(pool->full)) << "flags " << flags;
+    ASSERT_EQ(blocks[2], pool->full) << "flags " << flags;
+
+    pool_free(pool, elements[20]);  // the middle of the full list
+    EXPECT_EQ(blocks[1], pool->available) << "flags " << flags;
+    EXPECT_EQ(blocks[3], pool->available->next) << "flags " << flags;
+    EXPECT_EQ(blocks[2], pool->full) << "flags " << flags;
+    EXPECT_EQ(blocks[0], pool->full->next) << "flags " << flags;
+    EXPECT_EQ(2, count_blocks(pool->full)) << "flags " << flags;
+
+    pool_free(pool, elements[3]);  // its end
+    EXPECT_EQ(blocks[0], pool->available) << "flags " << flags;
+    EXPECT_EQ(3, count_blocks(pool->available)) << "flags " << flags;
+    EXPECT_EQ(1, count_blocks(pool->full)) << "flags " << flags;
+
+    EXPECT_EQ(elements[3], pool_alloc(pool)) << "flags " << flags;
+    EXPECT_EQ(blocks[0], pool->full) << "full again, at the head; flags " << flags;
+    EXPECT_EQ(blocks[2], pool->full->next) << "flags " << flags;
+    EXPECT_EQ(2, count_blocks(pool->available)) << "flags " << flags;
+    EXPECT_EQ(64, pool->total) << "flags " << flags;
+    pool_destroy(pool);
+  }
+}
+
 TEST_F(Pool, BlockWithEveryElementReturnedIsReleased) {
   block_pool* pool = pool_create(24, 16, 256, POOL_UNLOCKED);
   ASSERT_NE(nullptr, pool);
