@@ -8,15 +8,12 @@
 
 #include "runtime/core/pool.h"
 
-// Code and type sit side by side: in a 64-bit build they then share one word instead of
-// each padding one, and a node takes 48 bytes instead of 56 (a 32-bit build has no
-// padding either way).
 struct event_node {
   event_node* next;
   int32_t code;
-  int32_t type;
   intptr_t object;
   intptr_t window;
+  int32_t type;
   intptr_t data;
   event_data_release release;
 };
@@ -45,7 +42,7 @@ inline void event_queue_add(int32_t code, intptr_t object, intptr_t window, int3
   // event_queue_init made the pool unlocked, so the lock test is left out here and in take.
   auto* node = static_cast<event_node*>(pool_alloc_unlocked(queue->nodes));
   if (!node) return;
-  *node = event_node{nullptr, code, type, object, window, data, release};
+  *node = event_node{nullptr, code, object, window, type, data, release};
   if (tail) {
     tail->next = node;
   } else {
