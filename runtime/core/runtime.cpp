@@ -9,7 +9,46 @@
 
 namespace {
 runtime_record globals;
+
+#ifdef _WIN32
+// NOTE: the multimedia timer's DLL is loaded at the first pause, not with the program:
+// as an import it (and the codec manager it brings along) would load before the window's
+// first paint, which needs neither. A missing entry leaves the timer's resolution alone.
+using timer_period_function = MMRESULT(WINAPI*)(UINT);
+
+struct timer_period_record {
+  bool looked_up;
+  timer_period_function begin;
+  timer_period_function end;
+};
+
+timer_period_record timer_period;
+
+const timer_period_record& timer_period_entries() {
+  if (!timer_period.looked_up) {
+    timer_period.looked_up = true;
+    if (HMODULE module = LoadLibraryA("winmm.dll")) {
+      timer_period.begin = reinterpret_cast<timer_period_function>(
+          reinterpret_cast<void*>(GetProcAddress(module, "timeBeginPeriod")));
+      timer_period.end = reinterpret_cast<timer_period_function>(
+          reinterpret_cast<void*>(GetProcAddress(module, "timeEndPeriod")));
+    }
+  }
+  return timer_period;
 }
+
+void begin_timer_period() {
+  if (timer_period_function begin = timer_period_entries().begin) begin(1);
+}
+
+void end_timer_period() {
+  if (timer_period_function end = timer_period_entries().end) end(1);
+}
+#else
+void begin_timer_period() { timeBeginPeriod(1); }
+void end_timer_period() { timeEndPeriod(1); }
+#endif
+}  // namespace
 
 runtime_record& runtime_globals() { return globals; }
 
@@ -62,9 +101,9 @@ void runtime_end() {
 }
 
 void delay_ms(int32_t ms) {
-  timeBeginPeriod(1);
+  begin_timer_period();
   // NOTE: a negative count would become the platform's INFINITE-like huge wait; a pause
   // below zero is no pause.
   Sleep(ms > 0 ? static_cast<DWORD>(ms) : 0);
-  timeEndPeriod(1);
+  end_timer_period();
 }

@@ -27,10 +27,14 @@ struct program_table_record {
   HANDLE process;
 };
 
+using shell_execute_function = BOOL(WINAPI*)(SHELLEXECUTEINFOA*);
+
 struct program_library_record {
   kept_program_node* kept;  // newest first; records stay until the process ends
   CRITICAL_SECTION lock;    // guards additions to the kept list
   object_registry* programs;
+  bool shell_looked_up;
+  shell_execute_function shell_execute;  // null when the shell cannot be loaded
 };
 
 program_library_record* program_library_state = nullptr;
@@ -115,6 +119,19 @@ intptr_t started(HANDLE process, int32_t process_id, pipe_ends& input, pipe_ends
   return 1;
 }
 
+// NOTE: the shell's DLL (and the two it brings along) is loaded at the first document
+// opened, not with the program, where it would load before the window's first paint.
+shell_execute_function shell_execute() {
+  program_library_record* library = program_library();
+  if (!library->shell_looked_up) {
+    library->shell_looked_up = true;
+    if (HMODULE shell = LoadLibraryA("shell32.dll"))
+      library->shell_execute = reinterpret_cast<shell_execute_function>(
+          reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteExA")));
+  }
+  return library->shell_execute;
+}
+
 // The shell path: the file goes to its associated program. buffer has room for a copy of
 // the file and takes the folder derived from it when the caller named none.
 intptr_t open_with_shell(const char* file, const char* parameters, const char* directory, int show, uint32_t flags,
@@ -135,7 +152,8 @@ intptr_t open_with_shell(const char* file, const char* parameters, const char* d
   info.lpParameters = parameters;
   info.lpDirectory = directory;
   info.nShow = show;
-  if (!ShellExecuteExA(&info)) return 0;
+  shell_execute_function execute = shell_execute();
+  if (!execute || !execute(&info)) return 0;
   // NOTE: a file handed to a program that is already running (a browser with an open
   // window) gives no process handle; there is nothing to wait for then.
   pipe_ends none = {};

@@ -2,9 +2,12 @@
 // roller shows (320 x 360 inner size, centred, caption, system menu and minimise box; a
 // 300 x 300 static bitmap and three buttons, "START" the default) and the same manifest,
 // and nothing else. With BARE_WINDOW_REAPPLY_MS set in its environment it also applies
-// its unchanged geometry again at that interval, as the dice roller's loop must.
+// its unchanged geometry again at that interval, as the dice roller's loop must; with
+// BARE_WINDOW_SOUND set it also opens the default sound device as the dice roller does
+// (priority level, primary buffer) and keeps it, silent, until it ends.
 #include <windows.h>
 #include <commctrl.h>
+#include <dsound.h>
 
 #include <cstdlib>
 
@@ -50,6 +53,23 @@ HBITMAP grey_picture() {
   return bitmap;
 }
 
+// Opens the device and leaves it open; a refusal anywhere leaves the program silent.
+void open_sound_device(HWND window) {
+  HMODULE module = LoadLibraryA("DSOUND.DLL");
+  using create_function = HRESULT(WINAPI*)(const GUID*, IDirectSound**, IUnknown*);
+  auto create = module ? reinterpret_cast<create_function>(
+                             reinterpret_cast<void*>(GetProcAddress(module, "DirectSoundCreate")))
+                       : nullptr;
+  IDirectSound* device = nullptr;
+  if (!create || create(nullptr, &device, nullptr) != DS_OK) return;
+  DSBUFFERDESC primary_description{};
+  primary_description.dwSize = sizeof primary_description;
+  primary_description.dwFlags = DSBCAPS_PRIMARYBUFFER;
+  IDirectSoundBuffer* primary = nullptr;
+  if (device->SetCooperativeLevel(window, DSSCL_PRIORITY) == DS_OK)
+    device->CreateSoundBuffer(&primary_description, &primary, nullptr);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
@@ -92,6 +112,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   }
 
+  char setting[16];
+  if (GetEnvironmentVariableA("BARE_WINDOW_SOUND", setting, sizeof setting)) open_sound_device(window);
   char interval[16];
   if (GetEnvironmentVariableA("BARE_WINDOW_REAPPLY_MS", interval, sizeof interval))
     SetTimer(window, REAPPLY_TIMER, static_cast<UINT>(std::atoi(interval)), nullptr);

@@ -3,7 +3,9 @@
 // pointer outside the window and resting on "START", and resident memory. Each figure is
 // printed with its run-by-run spread and as a ratio to the bare program's in the same run;
 // the idle figure also against the bare program that applies its unchanged geometry again
-// every second, the work the dice roller's loop is required to do.
+// every second, the work the dice roller's loop is required to do, and against that one
+// with the sound device open too: the platform's sound system keeps threads of its own
+// awake in the process for as long as a device is open, silent or not.
 // A benchmark, not a test: it prints numbers and judges none. scripts/bench.sh runs it.
 // Runs under the end-to-end runner (run_e2e.sh), which names Tessarix.exe in TESSARIX_EXE
 // and gives it the tests' audio file sink. Further environment: BARE_WINDOW_EXE (a Unix
@@ -26,6 +28,7 @@ struct program {
   const char* label;
   std::string exe;         // Unix path
   const char* reapply_ms;  // the bare program's re-apply interval, null for none
+  bool sound = false;      // the bare program opens the sound device
 };
 
 int setting_or(const char* name, int fallback) {
@@ -71,6 +74,7 @@ struct started {
 void launch(const program& p, started& s) {
   SetEnvironmentVariableA("TESSARIX_EXE", p.exe.c_str());
   SetEnvironmentVariableA("BARE_WINDOW_REAPPLY_MS", p.reapply_ms);
+  SetEnvironmentVariableA("BARE_WINDOW_SOUND", p.sound ? "1" : nullptr);
   s.ok = s.app.start(30000, 1);
   LARGE_INTEGER now, frequency;
   QueryPerformanceCounter(&now);
@@ -125,6 +129,7 @@ int main() {
   const program tessarix{"Tessarix", e2e::setting("TESSARIX_EXE"), nullptr};
   const program bare{"bare", e2e::setting("BARE_WINDOW_EXE"), nullptr};
   const program bare_reapply{"bare+re-apply 1 s", bare.exe, "1000"};
+  const program bare_reapply_sound{"bare+re-apply+sound", bare.exe, "1000", true};
   if (tessarix.exe.empty() || bare.exe.empty()) {
     std::printf("TESSARIX_EXE and BARE_WINDOW_EXE must name the programs\n");
     return 2;
@@ -165,10 +170,11 @@ int main() {
   print_series("resident anonymous", bare.label, anon_kib[1], "KiB");
 
   // Idle: the three programs in turn, each with the pointer outside, then on "START".
-  const program* idle_programs[] = {&tessarix, &bare, &bare_reapply};
-  std::vector<double> main_ms[3][2], all_ms[3][2];
+  const program* idle_programs[] = {&tessarix, &bare, &bare_reapply, &bare_reapply_sound};
+  constexpr int IDLE_PROGRAMS = 4;
+  std::vector<double> main_ms[IDLE_PROGRAMS][2], all_ms[IDLE_PROGRAMS][2];
   for (int round = 0; round < idle_rounds; ++round) {
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < IDLE_PROGRAMS; ++i) {
       started s;
       launch(*idle_programs[i], s);
       if (!s.ok) {
@@ -201,11 +207,11 @@ int main() {
   }
   const char* places[] = {"pointer outside", "pointer on START"};
   for (int place = 0; place < 2; ++place) {
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < IDLE_PROGRAMS; ++i) {
       std::string what = std::string("idle main thread, ") + places[place];
       print_series(what.c_str(), idle_programs[i]->label, main_ms[i][place], "ms CPU");
     }
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < IDLE_PROGRAMS; ++i) {
       std::string what = std::string("idle process, ") + places[place];
       print_series(what.c_str(), idle_programs[i]->label, all_ms[i][place], "ms CPU");
     }
@@ -215,10 +221,17 @@ int main() {
   print_ratio("resident Tessarix / bare", rss_kib[0], rss_kib[1]);
   print_ratio("resident anonymous Tessarix / bare", anon_kib[0], anon_kib[1]);
   for (int place = 0; place < 2; ++place) {
-    std::string what = std::string("idle (") + places[place] + ") / bare+re-apply";
+    std::string what = std::string("idle main thread (") + places[place] + ") / bare+re-apply";
     print_ratio(what.c_str(), main_ms[0][place], main_ms[2][place]);
-    what = std::string("idle (") + places[place] + ") / bare";
+    what = std::string("idle main thread (") + places[place] + ") / bare";
     print_ratio(what.c_str(), main_ms[0][place], main_ms[1][place]);
+  }
+  // The whole process, the sound system's threads included.
+  for (int place = 0; place < 2; ++place) {
+    std::string what = std::string("idle process (") + places[place] + ") / bare+re-apply";
+    print_ratio(what.c_str(), all_ms[0][place], all_ms[2][place]);
+    what = std::string("idle process (") + places[place] + ") / bare+re-apply+sound";
+    print_ratio(what.c_str(), all_ms[0][place], all_ms[3][place]);
   }
   return 0;
 }
