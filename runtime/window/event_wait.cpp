@@ -9,10 +9,6 @@ namespace {
 constexpr UINT PEEK_REMOVE_NO_YIELD = PM_REMOVE | PM_NOYIELD;
 constexpr DWORD WAKE_ON_ANY_INPUT = QS_ALLINPUT | QS_ALLPOSTMESSAGE;
 constexpr int32_t WAIT_WITHOUT_LIMIT = -1;
-// The window system's own timer message, which mingw's headers do not name.
-#ifndef WM_SYSTIMER
-#  define WM_SYSTIMER 0x0118
-#endif
 
 // One message into msg; false when none came within the time-out.
 bool get_message(MSG& msg, int32_t timeout) {
@@ -59,19 +55,8 @@ int32_t window_wait_event(int32_t timeout) {
   } else {
     MSG msg{};
     if (!get_message(msg, timeout)) return 0;
-    // NOTE: under Wine a themed button under a resting pointer polls for the pointer's
-    // leaving with a system timer of about 10 ms. Choosing the accelerators costs some
-    // eight server round trips (the active window, the focus, up to four key states, two
-    // properties), more than the tick itself, and can change nothing for it: no
-    // accelerator translates a timer message, and the focus cues that a held modifier
-    // shows came with the key's own message, or the mouse move that started the polling.
-    // The tick goes straight to its dispatch.
-    HWND active = nullptr;
-    HACCEL table = nullptr;
-    if (msg.message != WM_SYSTIMER) {
-      active = GetActiveWindow();
-      table = window_accelerators_for(active);
-    }
+    HWND active = GetActiveWindow();
+    HACCEL table = window_accelerators_for(active);
     if (table && TranslateAcceleratorA(active, table, &msg)) {
       if (active) window_focus_cues(active, 1);
     } else {

@@ -167,20 +167,4 @@ TEST_F(EventWait, AMessageWithoutAnEventComesBackAsItsNumberWithItsParameters) {
   window_free(2);
 }
 
-TEST_F(EventWait, ASystemTimerTickIsDispatchedAndComesBackAsItsNumber) {
-  // The window system's own timer message takes the short way past the accelerators; it
-  // still reaches the window's procedure and comes back like any message without an event.
-  constexpr UINT system_timer = 0x0118;
-  ASSERT_NE(0, window_open(3, 0, 0, 200, 100, "tick", WINDOW_INVISIBLE));
-  HWND window = window_handle(3);
-  settle();
-  library->working.window = 9;
-  PostMessageA(window, system_timer, 0x7ff0, 0);
-  EXPECT_EQ(static_cast<int32_t>(system_timer), window_wait_event(500));
-  EXPECT_EQ(0x7ff0u, library->current.wparam);
-  EXPECT_EQ(-1, library->current.type);
-  EXPECT_EQ(3, library->current.window) << "the tick reached the window's procedure";
-  window_free(3);
-}
-
 }  // namespace
