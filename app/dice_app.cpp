@@ -85,12 +85,13 @@ void show_statistics() {
 
 void dice_main() {
   clear_counters();
-  // The window comes first, painted with its gadgets and the start picture. What only a
-  // throw or a press needs, the random source, the faces and the sound system (its hidden
-  // window, the device and the two sounds), is made right after the first paint, in that
-  // order, and before the first wait, so no event can find it missing. Opening the sound
-  // device alone takes about as long as showing the window.
+  // Start-up keeps the order of everything that can be seen from outside: the sound
+  // system (its hidden window and the device) before the main window, and that window
+  // painted with its gadgets and the start picture. What only a throw or a press needs,
+  // the random source, the faces and the two sounds, is made right after the first paint
+  // and before the first wait, so no event can find it missing.
   image_from_memory(START_PICTURE, dice_picture(START_PICTURE));
+  dice_sound_start();
 
   // Without its window the program could never receive the close event that ends the
   // loop; it ends at once instead.
@@ -103,7 +104,6 @@ void dice_main() {
 
   dice_tally.random_source = crypto_random_open() ? 1 : 2;
   for (int32_t i = 1; i <= 6; ++i) image_from_memory(i, dice_picture(i));
-  dice_sound_start();
   dice_sound_load();
 
   int32_t event;
