@@ -24,9 +24,6 @@ void shared_pool_list_init() {
 
 constexpr uint32_t POOL_MODE_MASK = 3;
 
-// The slots follow the block record, which keeps them pointer-aligned.
-char* block_slots(pool_block* block) { return reinterpret_cast<char*>(block) + sizeof(pool_block); }
-
 void free_blocks(pool_block* block) {
   while (block) {
     pool_block* next = block->next;
@@ -71,7 +68,7 @@ void* take_slot(block_pool* pool) {
   block->free_list = nullptr;
   pool->total += capacity;
   pool_push_block(capacity > 1 ? &pool->available : &pool->full, block);
-  char* slot = block_slots(block);
+  char* slot = pool_block_slots(block);
   *reinterpret_cast<pool_block**>(slot) = block;
   return slot + POOL_SLOT_HEADER;
 }

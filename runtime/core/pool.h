@@ -51,6 +51,9 @@ struct block_pool {
 
 block_pool* pool_create(int32_t element_size, int32_t minimum, int32_t maximum, uint32_t flags);
 
+// The slots follow the block record, which keeps them pointer-aligned.
+inline char* pool_block_slots(pool_block* block) { return reinterpret_cast<char*>(block) + sizeof(pool_block); }
+
 // The block lists are doubly linked; a block joins at the head.
 inline void pool_push_block(pool_block** head, pool_block* block) {
   block->previous = nullptr;
@@ -82,10 +85,8 @@ inline void* pool_take_available(block_pool* pool) {
     block->free_count = free_count - 1;
     last = free_count == 1 && block->used >= block->capacity;
   } else {
-    // The slots follow the block record.
     int32_t used = block->used;
-    slot = reinterpret_cast<char*>(block) + sizeof(pool_block) +
-           static_cast<size_t>(used) * static_cast<size_t>(pool->stride);
+    slot = pool_block_slots(block) + static_cast<size_t>(used) * static_cast<size_t>(pool->stride);
     block->used = used + 1;
     last = used + 1 >= block->capacity;
   }

@@ -67,22 +67,14 @@ constexpr size_t kMixerGap = 64;
 
 struct heard {
   std::vector<double> sounding;
+  std::vector<double> judged;  // the sounding samples outside the mixer's gaps
   size_t gap_samples = 0;
   // How long it sounded, without the mixer's gaps.
-  double heard_samples() const { return static_cast<double>(sounding.size() - gap_samples); }
+  double heard_samples() const { return static_cast<double>(judged.size()); }
   double share_near(double level) const {
-    size_t close = 0, judged = 0;
-    for (size_t i = 0; i < sounding.size();) {
-      size_t zeros = 0;
-      while (i + zeros < sounding.size() && sounding[i + zeros] == 0) ++zeros;
-      if (zeros >= kMixerGap) {
-        i += zeros;
-        continue;
-      }
-      const size_t end = i + std::max<size_t>(zeros, 1);
-      for (; i < end; ++i, ++judged) close += std::fabs(std::fabs(sounding[i]) - level) < 0.3 * level;
-    }
-    return judged ? static_cast<double>(close) / judged : 0;
+    size_t close = 0;
+    for (double x : judged) close += std::fabs(std::fabs(x) - level) < 0.3 * level;
+    return judged.empty() ? 0 : static_cast<double>(close) / judged.size();
   }
 };
 
@@ -122,13 +114,18 @@ heard listen(const std::vector<uint8_t>& bytes) {
       last = i;
     }
   if (first < samples.size()) result.sounding.assign(samples.begin() + first, samples.begin() + last + 1);
-  for (size_t i = 0, zeros = 0; i <= result.sounding.size(); ++i) {
-    if (i < result.sounding.size() && result.sounding[i] == 0) {
-      ++zeros;
+  const std::vector<double>& all = result.sounding;
+  for (size_t i = 0; i < all.size();) {
+    size_t zeros = 0;
+    while (i + zeros < all.size() && all[i + zeros] == 0) ++zeros;
+    if (zeros >= kMixerGap) {
+      result.gap_samples += zeros;
+      i += zeros;
       continue;
     }
-    if (zeros >= kMixerGap) result.gap_samples += zeros;
-    zeros = 0;
+    const size_t end = i + std::max<size_t>(zeros, 1);
+    result.judged.insert(result.judged.end(), all.begin() + i, all.begin() + end);
+    i = end;
   }
   return result;
 }
