@@ -386,25 +386,34 @@ std::vector<sound_run> sound_runs(int gap_ms) {
   const size_t frames = raw.size() / 4;
   const double ms_per_frame = 1000.0 / 44100.0;
   const size_t gap = static_cast<size_t>(gap_ms / ms_per_frame);
-  size_t run_start = 0, last_loud = 0;
+  const size_t mixer_gap = 64;
+  // missed: frames in zero runs of mixer_gap or more so far; the rest mark where runs lie.
+  size_t run_start = 0, last_loud = 0, zeros = 0, missed = 0, at_start = 0, at_loud = 0, at_end = 0;
   int peak = 0;
   bool in_run = false;
+  auto close_run = [&] {
+    runs.push_back({run_start * ms_per_frame, (last_loud + 1 - run_start) * ms_per_frame, peak,
+                    (at_loud - at_start) * ms_per_frame, (at_start - at_end) * ms_per_frame});
+    at_end = at_loud;
+    in_run = false;
+  };
   for (size_t i = 0; i < frames; ++i) {
     int l = static_cast<int16_t>(raw[4 * i] | raw[4 * i + 1] << 8);
     int r = static_cast<int16_t>(raw[4 * i + 2] | raw[4 * i + 3] << 8);
+    zeros = l == 0 && r == 0 ? zeros + 1 : 0;
+    if (zeros == mixer_gap) missed += mixer_gap;
+    if (zeros > mixer_gap) ++missed;
     int level = std::max(std::abs(l), std::abs(r));
     if (level < 200) {
-      if (in_run && i - last_loud > gap) {
-        runs.push_back({run_start * ms_per_frame, (last_loud + 1 - run_start) * ms_per_frame, peak});
-        in_run = false;
-      }
+      if (in_run && i - last_loud > gap) close_run();
       continue;
     }
-    if (!in_run) in_run = true, run_start = i, peak = 0;
+    if (!in_run) in_run = true, run_start = i, peak = 0, at_start = missed;
     last_loud = i;
+    at_loud = missed;
     peak = std::max(peak, level);
   }
-  if (in_run) runs.push_back({run_start * ms_per_frame, (last_loud + 1 - run_start) * ms_per_frame, peak});
+  if (in_run) close_run();
   return runs;
 }
 

@@ -80,9 +80,12 @@ bool wait_for(F condition, DWORD deadline_ms, DWORD step_ms = 20) {
 
 // The sounds in the audio sink's file (16-bit stereo at 44100 Hz): runs of sound, each
 // with its start and length in milliseconds; silences shorter than gap_ms join runs.
+// gap_ms counts the zero runs of 64 frames or more inside a run, gap_before_ms those since
+// the run before: where the mixer missed a period under load it writes exact zeros.
 struct sound_run {
   double start_ms, length_ms;
   int peak;
+  double gap_ms, gap_before_ms;
 };
 std::vector<sound_run> sound_runs(int gap_ms);
 // Lines the stand-in browser launcher recorded, one per address it was given.
