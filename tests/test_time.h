@@ -4,7 +4,13 @@
 // the factor is 1, so no run but the slow one waits longer.
 #pragma once
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
+
+#ifdef _WIN32
+#  include <windows.h>
+#endif
 
 namespace test_time {
 
@@ -22,5 +28,37 @@ inline int factor() {
 
 // A wait of ms milliseconds on 64-bit Wine, as long as this run needs.
 inline int scaled_ms(int ms) { return ms * factor(); }
+
+// Looks at condition() until it holds or deadline_ms (scaled) have passed; between looks it
+// calls pump(), which waits a little itself (pump_messages below), and returns whether the
+// condition held. Every wait of the tests on the platform ends this way, on a condition.
+template <class Condition, class Pump>
+bool wait_until(Condition condition, int deadline_ms, Pump pump) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(scaled_ms(deadline_ms));
+  for (;;) {
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() >= end) return false;
+    pump();
+  }
+}
+
+// The same for a condition that changes without this thread's help: sleeps step_ms between looks.
+template <class Condition>
+bool wait_until(Condition condition, int deadline_ms, int step_ms = 10) {
+  return wait_until(condition, deadline_ms,
+                    [step_ms] { std::this_thread::sleep_for(std::chrono::milliseconds(step_ms)); });
+}
+
+#ifdef _WIN32
+// Dispatches every message of this thread's queue, waiting up to wait_ms for the first.
+inline void pump_messages(DWORD wait_ms = 10) {
+  MsgWaitForMultipleObjects(0, nullptr, FALSE, wait_ms, QS_ALLINPUT);
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+#endif
 
 }  // namespace test_time
