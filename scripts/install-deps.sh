@@ -126,3 +126,61 @@ else
     echo "Registered qemu-i386 with binfmt_misc ($emulator)"
   fi
 fi
+
+# --- The second platform generation: a Debian 13 tree with Wine 10 -------------------------
+# The 64-bit tests also run under the next Wine generation, in a Debian 13 ("trixie") tree
+# made here with debootstrap, once per machine, beside the settled Wine prefixes; the runner
+# enters it with chroot (tests/wine/wine-run.in). It is built in a temporary folder and
+# renamed when complete, so an interrupted build never leaves a tree that looks ready, and
+# the stamp inside says which package set it was made with. A machine that refuses (not
+# root, no network) is not an error: the test command reports the Wine 10 run as skipped.
+tree_suite=trixie
+tree=/var/cache/tessarix/debian13
+tree_packages=(wine wine64 xvfb openbox xdotool x11-utils libasound2t64)
+tree_wanted="$tree_suite ${tree_packages[*]}"
+tree_note() { echo "Debian 13 tree with Wine 10: $1; the Wine 10 tests will be skipped." >&2; }
+make_tree() {
+  local work="$1"
+  debootstrap --variant=minbase "$tree_suite" "$work" http://deb.debian.org/debian >"$work.log" 2>&1 || return 1
+  cp /etc/resolv.conf "$work/etc/resolv.conf"
+  # Package scripts want /proc and /dev; the mounts live in a namespace of their own and end
+  # with it, so nothing stays mounted inside the tree.
+  unshare --mount --propagation private -- /bin/sh -ec '
+    mount --rbind /dev "$1/dev"; mount --bind /proc "$1/proc"; mount --bind /sys "$1/sys"
+    shift
+    exec chroot "$0" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive \
+      /bin/sh -ec "apt-get update -qq && apt-get install -y -qq --no-install-recommends $* && apt-get clean"
+  ' "$work" "$work" "${tree_packages[@]}" >>"$work.log" 2>&1 || return 1
+  rm -rf "$work"/var/lib/apt/lists/*
+  echo "$tree_wanted" >"$work/.tessarix-ready"
+}
+if [ "$(cat "$tree/.tessarix-ready" 2>/dev/null)" = "$tree_wanted" ]; then
+  :
+elif [ "$root" -eq 0 ]; then
+  tree_note "not root, cannot make it"
+elif ! { dpkg-query -W -f='${Status}' debootstrap 2>/dev/null | grep -q "install ok installed" ||
+  { apt-get update -qq && apt-get install -y -qq --no-install-recommends debootstrap >/dev/null; }; }; then
+  tree_note "debootstrap could not be installed"
+else
+  mkdir -p "$(dirname "$tree")"
+  exec 7>"$tree.lock"
+  flock 7
+  if [ "$(cat "$tree/.tessarix-ready" 2>/dev/null)" != "$tree_wanted" ]; then
+    echo "Making the Debian 13 tree with Wine 10 in $tree (once per machine)"
+    tree_started=$SECONDS
+    rm -rf "$tree".new.*
+    tree_work=$(mktemp -d "$tree.new.XXXXXX")
+    if make_tree "$tree_work"; then
+      rm -rf "$tree.old"
+      [ -e "$tree" ] && mv "$tree" "$tree.old"
+      mv "$tree_work" "$tree"
+      rm -rf "$tree.old" "$tree_work.log"
+      echo "Made the Debian 13 tree in $((SECONDS - tree_started)) s ($(du -sh "$tree" | cut -f1))"
+    else
+      tail -n 5 "$tree_work.log" >&2
+      rm -rf "$tree_work" "$tree_work.log"
+      tree_note "making it failed (no network?)"
+    fi
+  fi
+  exec 7>&-
+fi
