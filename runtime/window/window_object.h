@@ -24,7 +24,7 @@ struct window_object {
   uint16_t min_height;
   uint16_t max_width;
   uint16_t max_height;
-  int32_t min_max_state;  // 1 while minimised or maximised
+  int32_t min_max_state;  // 0 normal, 1 minimised (or opened so), 2 maximised
 };
 
 // The gadget library's current-list state of one window, kept while another window is

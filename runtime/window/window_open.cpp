@@ -99,6 +99,8 @@ intptr_t window_open_owned(intptr_t number, int32_t x, int32_t y, int32_t width,
   object->handle = handle;
   SetPropA(handle, WINDOW_ID_PROPERTY, reinterpret_cast<HANDLE>(number + 1));
 
+  // Set before the window is shown: showing it reports its state, which updates this.
+  object->min_max_state = (plan.style & STYLE_MINIMIZE_OR_MAXIMIZE) ? 1 : 0;
   if (!plan.hidden) {
     int show = SW_SHOWNORMAL;
     if (plan.style & WS_MAXIMIZE) {
@@ -108,7 +110,6 @@ intptr_t window_open_owned(intptr_t number, int32_t x, int32_t y, int32_t width,
     }
     ShowWindow(handle, show);
   }
-  object->min_max_state = (plan.style & STYLE_MINIMIZE_OR_MAXIMIZE) ? 1 : 0;
   make_accelerators(*object);
   object->reserved = -1;
   object->mdi_client = nullptr;

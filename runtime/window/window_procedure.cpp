@@ -53,12 +53,15 @@ LRESULT on_size(HWND window, const program_window& program, WPARAM kind) {
       event_post(EVENT_MINIMIZE_WINDOW, 0, number, 0);
       break;
     case SIZE_MAXIMIZED:
-      object->min_max_state = 1;
-      event_post(EVENT_MAXIMIZE_WINDOW, 0, number, 0);
+      // A maximised window is told of every later change of its size as maximised too (the
+      // window manager settling its frame, the work area changing): only the first is the
+      // change of state.
+      if (object->min_max_state != 2) event_post(EVENT_MAXIMIZE_WINDOW, 0, number, 0);
+      object->min_max_state = 2;
       event_post(EVENT_SIZE_WINDOW, 0, number, 0);
       break;
     case SIZE_RESTORED:
-      if (object->min_max_state == 1) {
+      if (object->min_max_state != 0) {
         object->min_max_state = 0;
         event_post(EVENT_RESTORE_WINDOW, 0, number, 0);
       }

@@ -126,7 +126,7 @@ TEST_F(WindowOpen, FlagsGiveTheStyleAndTheFirstShowing) {
         << std::hex << r.flags;
     EXPECT_EQ(r.visible, IsWindowVisible(window) != 0) << std::hex << r.flags;
     EXPECT_EQ(r.zoomed, IsZoomed(window) != 0) << std::hex << r.flags;
-    EXPECT_EQ(r.zoomed ? 1 : 0, window_lookup(2)->min_max_state) << std::hex << r.flags;
+    EXPECT_EQ(r.zoomed ? 2 : 0, window_lookup(2)->min_max_state) << std::hex << r.flags;
     window_free(2);
   }
 }

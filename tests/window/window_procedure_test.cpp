@@ -32,6 +32,9 @@ TEST_F(WindowProcedure, MessagesOfAProgramWindowBecomeQueuedEvents) {
       {WM_CLOSE, 0, 0, 0, true, {EVENT_CLOSE_WINDOW, 4, 4, 0}},
       {WM_SIZE, SIZE_RESTORED, MAKELPARAM(200, 100), 0, true, {EVENT_SIZE_WINDOW, 0, 4, 0}},
       {WM_SIZE, SIZE_MAXSHOW, MAKELPARAM(200, 100), 0, true, {EVENT_SIZE_WINDOW, 0, 4, 0}},
+      {WM_SIZE, SIZE_MAXIMIZED, MAKELPARAM(300, 200), 0, true, {EVENT_MAXIMIZE_WINDOW, 0, 4, 0}},
+      // A maximised window resized again stays maximised: a size, no second maximise.
+      {WM_SIZE, SIZE_MAXIMIZED, MAKELPARAM(310, 200), 0, true, {EVENT_SIZE_WINDOW, 0, 4, 0}},
       {12501, 9, WM_LBUTTONDOWN, 0, true, {EVENT_ICON, 9, 4, 0}},
       {12501, 9, WM_RBUTTONDOWN, 0, true, {EVENT_ICON, 9, 4, 1}},
       {12501, 9, WM_LBUTTONDBLCLK, 0, true, {EVENT_ICON, 9, 4, 2}},
