@@ -141,6 +141,7 @@ tree_wanted="$tree_suite ${tree_packages[*]}"
 tree_note() { echo "Debian 13 tree with Wine 10: $1; the Wine 10 tests will be skipped." >&2; }
 make_tree() {
   local work="$1"
+  chmod 755 "$work"  # mktemp made it private; it is the root of a system
   debootstrap --variant=minbase "$tree_suite" "$work" http://deb.debian.org/debian >"$work.log" 2>&1 || return 1
   cp /etc/resolv.conf "$work/etc/resolv.conf"
   # Package scripts want /proc and /dev; the mounts live in a namespace of their own and end
