@@ -22,12 +22,6 @@ constexpr intptr_t START_PICTURE = 0;  // images 1 to 6 are the faces of those n
 constexpr uint32_t MAIN_WINDOW_FLAGS = 0xCA0001;
 constexpr int32_t FRAME_MS = 100;
 constexpr int32_t WAKE_MS = 1000;
-// The tick count's granularity: a wait that ran this close to its time-out timed out.
-constexpr DWORD WAKE_TICK_SLACK_MS = 50;
-// The window system's own timer message, which mingw's headers do not name.
-#ifndef WM_SYSTIMER
-#  define WM_SYSTIMER 0x0118
-#endif
 
 void clear_counters() {
   dice_tally_record& t = dice_tally;
@@ -107,24 +101,8 @@ void dice_main() {
   dice_sound_load();
 
   int32_t event;
-  DWORD last_pointer = GetMessagePos();
   do {
-    DWORD wait_started = GetTickCount();
     event = window_wait_event(WAKE_MS);
-    // NOTE: under Wine, applying the geometry again makes the window system answer the
-    // unchanged move twice: a wake-up that brings nothing before the time-out, and, with
-    // the pointer over the window, a mouse move to the control under it at the same
-    // pointer position. Either would be followed by another re-apply and bring the next
-    // answer, and the loop would chase its own tail at full speed while the program is
-    // idle. A themed button under a resting pointer also polls for the pointer's leaving
-    // with a system timer of about 10 ms, and each tick ends the wait. None of these is
-    // followed by the re-apply below: nothing in them can have changed the window. Every
-    // other event, every other message and every full time-out still are.
-    DWORD pointer = GetMessagePos();
-    bool pointer_still = event == WM_MOUSEMOVE && pointer == last_pointer;
-    if (event != 0) last_pointer = pointer;
-    bool empty_wake_up = event == 0 && GetTickCount() - wait_started + WAKE_TICK_SLACK_MS < WAKE_MS;
-    bool system_tick = event == WM_SYSTIMER;
     if (event == EVENT_GADGET) {
       switch (event_gadget()) {
         case GADGET_START: throw_die(); break;
@@ -136,11 +114,10 @@ void dice_main() {
         default: break;
       }
     }
-    // Re-applied after every wait, whatever it returned (but see the note above).
-    if (!empty_wake_up && !pointer_still && !system_tick) {
-      window_resize(MAIN_WINDOW, IGNORE, IGNORE, IGNORE, IGNORE);
-      window_set_erase_around_gadgets(MAIN_WINDOW, 1);
-    }
+    // Re-applied after every wait, whatever it returned; the window library makes no
+    // platform call while nothing would change.
+    window_resize(MAIN_WINDOW, IGNORE, IGNORE, IGNORE, IGNORE);
+    window_set_erase_around_gadgets(MAIN_WINDOW, 1);
   } while (event != EVENT_CLOSE_WINDOW);
 
   show_statistics();

@@ -96,11 +96,12 @@ template <class Unsigned>
 // Fixed-point text of a float, exact. A finite float is m * 2^e with m < 2^24 and e from
 // -149 to 104, so its exact decimal expansion is finite: an integer part of at most 39
 // digits and a fraction of at most 149 digits. The text is that expansion cut to the
-// wanted decimals and rounded on the exact remainder: up when the remainder is more than
-// half a unit of the last decimal, down when less, and on an exact half to the even last
-// digit (0.125 with two decimals gives 0.12, 2.5 with none gives 2, 3.5 gives 4). That is
-// the rounding of the C library's fixed-point conversion in the default rounding mode,
-// so the texts are the ones the library's "%.<d>f" gave for the value widened to double.
+// wanted decimals and rounded on the exact remainder: up when the remainder is half a unit
+// of the last decimal or more, down when less. An exact half thus goes away from zero
+// (0.125 with two decimals gives 0.13, 2.5 with none gives 3, -0.375 gives -0.38), as the
+// shipped program's C library (msvcrt) rounds it and as a reader of the report rounds it by
+// hand; the halfway test is made on the value's exact binary remainder, never on a decimal
+// that was rounded already, so a value just below a half still goes down.
 
 constexpr int kFractionLimbs = 6;  // 2^149 * 10^9 < 2^192
 
@@ -187,17 +188,11 @@ int32_t write_fixed_exact(char* out, bool negative, uint32_t m, int e, int32_t d
     for (uint32_t limb_value : fraction) fraction_left |= limb_value != 0;
   }
 
-  // The remainder against half a unit of the last digit, 2^(k-1).
+  // The remainder, below 2^k, against half a unit of the last digit, 2^(k-1): at or above
+  // it exactly when that bit is set.
   if (fraction_left) {
     int half_limb = (k - 1) / 32, half_bit = (k - 1) % 32;
-    bool at_least_half = (fraction[half_limb] >> half_bit) & 1u;
-    bool more_than_half = false;
-    if (at_least_half) {
-      more_than_half = (fraction[half_limb] & ((1u << half_bit) - 1u)) != 0;
-      for (int i = 0; i < half_limb; ++i) more_than_half |= fraction[i] != 0;
-    }
-    bool odd = (digits[count - 1] - '0') & 1;
-    if (more_than_half || (at_least_half && odd)) {
+    if ((fraction[half_limb] >> half_bit) & 1u) {
       int i = count - 1;
       while (digits[i] == '9') digits[i--] = '0';
       digits[i] += 1;
@@ -235,9 +230,7 @@ int32_t write_fixed_fast(char* out, bool negative, uint32_t m, int e, int32_t de
     uint64_t product = fraction * kPowersOfTen[decimals];  // < 2^32 * 10^9 < 2^62
     scaled = product >> k;
     uint64_t remainder = product & ((uint64_t{1} << k) - 1u);
-    uint64_t half = uint64_t{1} << (k - 1);
-    uint64_t last = decimals > 0 ? scaled : whole;
-    if (remainder > half || (remainder == half && (last & 1u))) {
+    if (remainder >= uint64_t{1} << (k - 1)) {
       if (++scaled == kPowersOfTen[decimals]) {
         scaled = 0;
         ++whole;

@@ -11,6 +11,7 @@ void text_of_int(int64_t value);
 constexpr int32_t DECIMAL_TEXT_SIZE = 21;  // "-9223372036854775808" and its zero byte
 int32_t decimal_text(char* out, int64_t value);
 // Fixed-point with the given decimals (clamped to 0..512; -1 means ten), a point as the
-// decimal separator; "+Infinity", "-Infinity" and "NaN" whatever the decimals; zero of
-// either sign prints without a sign.
+// decimal separator, the exact value rounded to the nearest text and an exact half away
+// from zero; "+Infinity", "-Infinity" and "NaN" whatever the decimals; zero of either sign
+// prints without a sign.
 void text_of_float(float value, int32_t decimals);

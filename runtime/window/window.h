@@ -28,7 +28,9 @@ intptr_t window_open(intptr_t number, int32_t x, int32_t y, int32_t width, int32
                      uint32_t flags);
 intptr_t window_open_owned(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height, const char* title,
                            uint32_t flags, HWND owner);
-// Client sizes; IGNORE keeps a coordinate or size. SetWindowPos's result, 0 without a window.
+// Client sizes; IGNORE keeps a coordinate or size. SetWindowPos's result, 0 without a window;
+// non-zero without a platform call when the window already has that geometry, or is
+// minimised and everything is kept.
 int32_t window_resize(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height);
 void window_set_erase_around_gadgets(intptr_t number, int32_t state);
 LRESULT window_erase_around_gadgets(HDC dc, HWND window);

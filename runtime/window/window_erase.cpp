@@ -19,16 +19,21 @@ LRESULT window_erase_around_gadgets(HDC dc, HWND window) {
   GetClientRect(window, &client);
   HRGN saved_clip = CreateRectRgnIndirect(&client);
   int had_clip = saved_clip ? GetClipRgn(dc, saved_clip) : 0;
+  // NOTE: a themed control paints its parent's background under itself through its own
+  // device context (DrawThemeParentBackground): the erase then arrives with the control's
+  // device context, its origin moved so that the window's client coordinates fall on the
+  // control. Drawing follows that origin, clipping does not: the cut-outs are taken from
+  // client to device coordinates here. The control that asked is not cut out, since its
+  // background is what it asked for.
+  HWND painting = WindowFromDC(dc);
 
   for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-    if (!IsWindowVisible(child) || painted_under(child)) continue;
+    if (child == painting || !IsWindowVisible(child) || painted_under(child)) continue;
     RECT rect;
     GetWindowRect(child, &rect);
-    POINT top_left{rect.left, rect.top};
-    POINT bottom_right{rect.right, rect.bottom};
-    ScreenToClient(window, &top_left);
-    ScreenToClient(window, &bottom_right);
-    if (HRGN cut = CreateRectRgn(top_left.x, top_left.y, bottom_right.x, bottom_right.y)) {
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+    LPtoDP(dc, reinterpret_cast<POINT*>(&rect), 2);
+    if (HRGN cut = CreateRectRgnIndirect(&rect)) {
       ExtSelectClipRgn(dc, cut, RGN_DIFF);
       DeleteObject(cut);
     }

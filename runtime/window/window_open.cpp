@@ -122,14 +122,17 @@ int32_t window_resize(intptr_t number, int32_t x, int32_t y, int32_t width, int3
   window_object* object = window_lookup(number);
   if (!object) return 0;
   HWND handle = object->handle;
-  if (x == IGNORE || y == IGNORE) {
-    RECT window_rect;
-    GetWindowRect(handle, &window_rect);
-    POINT corner{window_rect.left, window_rect.top};
-    if (object->mdi_client) ScreenToClient(object->mdi_client, &corner);
-    if (x == IGNORE) x = corner.x;
-    if (y == IGNORE) y = corner.y;
-  }
+  bool all_kept = x == IGNORE && y == IGNORE && width == IGNORE && height == IGNORE;
+  // NOTE: while a window is minimised its rectangle is the icon's; applying that again
+  // moves the window on some Wine versions (8 puts it elsewhere on the next restore, 10
+  // leaves it), and there is nothing to keep: the restored placement is not the icon.
+  if (all_kept && IsIconic(handle)) return 1;
+  RECT window_rect;
+  GetWindowRect(handle, &window_rect);
+  POINT corner{window_rect.left, window_rect.top};
+  if (object->mdi_client) ScreenToClient(object->mdi_client, &corner);
+  if (x == IGNORE) x = corner.x;
+  if (y == IGNORE) y = corner.y;
   RECT rect{0, 0, width, height};
   BOOL menu_counted = FALSE;
   if (width == IGNORE || height == IGNORE) {
@@ -141,8 +144,14 @@ int32_t window_resize(intptr_t number, int32_t x, int32_t y, int32_t width, int3
   }
   AdjustWindowRectEx(&rect, static_cast<DWORD>(GetWindowLongA(handle, GWL_STYLE)), menu_counted,
                      static_cast<DWORD>(GetWindowLongA(handle, GWL_EXSTYLE)));
-  return SetWindowPos(handle, nullptr, x, y, rect.right - rect.left, rect.bottom - rect.top,
-                      SWP_NOZORDER | SWP_NOACTIVATE);
+  int32_t outer_width = rect.right - rect.left, outer_height = rect.bottom - rect.top;
+  // The window already has this geometry: a move to where it is would still reach the
+  // window system, which answers it with messages of its own (a position change, and on
+  // some systems a wake-up and a mouse move under a resting pointer), for nothing.
+  if (x == corner.x && y == corner.y && outer_width == window_rect.right - window_rect.left &&
+      outer_height == window_rect.bottom - window_rect.top)
+    return 1;
+  return SetWindowPos(handle, nullptr, x, y, outer_width, outer_height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void window_set_erase_around_gadgets(intptr_t number, int32_t state) {

@@ -101,6 +101,17 @@ TEST_F(DiceTally, SharesAreSinglePrecisionRoundedEachByItself) {
   for (int k = 1; k <= 6; ++k) EXPECT_STREQ(sevenths[k], dice_tally.face_share_text[k]) << "face " << k;
 }
 
+TEST_F(DiceTally, ASharesExactHalfRoundsUp) {
+  // 32 throws: face 1 once is 3.125 %, face 2 the other 31 times 96.875 %, both exact.
+  dice_record_throw(1);
+  for (int i = 0; i < 31; ++i) dice_record_throw(2);
+  std::string text = report();
+  EXPECT_STREQ("3.13", dice_tally.face_share_text[1]);
+  EXPECT_STREQ("96.88", dice_tally.face_share_text[2]);
+  EXPECT_NE(std::string::npos, text.find("Die '1' wurde 1mal gew\xFCrfelt = 1 Augen; Verteilungsanteil war 3.13%\r"))
+      << text;
+}
+
 TEST_F(DiceTally, NoThrowYieldsNothing) {
   strbuf_append("kept");
   int32_t p = strbuf_position();

@@ -92,6 +92,22 @@ TEST_F(NumberText, Floats) {
       {1.75f, 0, "2"},
       {1.75f, -5, "2"},
       {1.75f, -1, "1.7500000000"},
+      // Exact halves go away from zero, on either side of it and through carries; a value
+      // one step beside a half goes to its own side, 1.005f (just below) goes down.
+      {3.125f, 2, "3.13"},
+      {std::nextafter(3.125f, 0.0f), 2, "3.12"},
+      {std::nextafter(3.125f, 4.0f), 2, "3.13"},
+      {0.125f, 2, "0.13"},
+      {2.5f, 0, "3"},
+      {0.5f, 0, "1"},
+      {-0.375f, 2, "-0.38"},
+      {-2.5f, 0, "-3"},
+      {std::nextafter(-2.5f, 0.0f), 0, "-2"},
+      {99.5f, 0, "100"},
+      {9.875f, 2, "9.88"},
+      {1.005f, 2, "1.00"},
+      {0.00048828125f, 10, "0.0004882813"},   // 2^-11: a half beyond nine decimals
+      {std::ldexp(1.0f, -33), 32, "0.00000000011641532182693481445313"},  // beyond 32 fraction bits
       {std::numeric_limits<float>::infinity(), 2, "+Infinity"},
       {-std::numeric_limits<float>::infinity(), 7, "-Infinity"},
       {std::numeric_limits<float>::quiet_NaN(), 2, "NaN"},
@@ -129,16 +145,36 @@ TEST_F(NumberText, TextsFollowEachOtherInOneExpression) {
 }
 
 #ifdef __GLIBC__
-// The C library's fixed-point conversion is the reference for every finite value: the
-// same digits and the same rounding (exact value, an exact half to the even digit).
+// The C library's exact expansion is the reference for every finite value: the same digits,
+// cut at the decimals and rounded there by its next digit, an exact half (a 5 followed by
+// zeros) away from zero. The library's own rounding takes a half to the even digit.
 class NumberTextAgainstLibrary : public NumberText {
  protected:
+  static std::string rounded_half_away(double value, int d) {
+    // 150 decimals hold every float's fraction exactly.
+    const int exact_decimals = 150;
+    char exact[600];
+    std::snprintf(exact, sizeof exact, "%.*f", exact_decimals, value);
+    std::string text = exact;
+    if (d >= exact_decimals) return text + std::string(static_cast<size_t>(d - exact_decimals), '0');
+    size_t point = text.find('.');
+    bool up = text[point + 1 + static_cast<size_t>(d)] >= '5';
+    text.resize(d > 0 ? point + 1 + static_cast<size_t>(d) : point);
+    for (size_t i = text.size(); up && i-- > 0;) {
+      if (text[i] == '.') continue;
+      if (text[i] == '-') break;
+      up = text[i] == '9';
+      text[i] = up ? '0' : static_cast<char>(text[i] + 1);
+    }
+    if (up) text.insert(text[0] == '-' ? 1 : 0, "1");
+    return text;
+  }
+
   // Compares one value and decimals count; returns false on the first mismatch so that a
   // sweep stops instead of printing thousands of failures.
   bool same_as_library(float value, int32_t decimals) {
     int d = decimals == -1 ? 10 : (decimals > 512 ? 512 : (decimals < 0 ? 0 : decimals));
-    char expected[1100];
-    std::snprintf(expected, sizeof expected, "%.*f", d, value == 0.0f ? 0.0 : static_cast<double>(value));
+    std::string expected = rounded_half_away(value == 0.0f ? 0.0 : static_cast<double>(value), d);
     std::string actual = appended([&] { text_of_float(value, decimals); });
     uint32_t bits;
     std::memcpy(&bits, &value, sizeof bits);

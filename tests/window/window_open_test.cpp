@@ -3,7 +3,10 @@
 
 #include "runtime/core/registry.h"
 #include "runtime/gadget/gadget.h"
+#include "tests/test_time.h"
 #include "window_test_support.h"
+
+#include <uxtheme.h>
 
 namespace {
 
@@ -165,6 +168,47 @@ TEST_F(WindowOpen, ResizeTakesClientSizesAndKeepsWhatIsIgnored) {
   window_free(0);
 }
 
+int position_changes = 0;
+LRESULT CALLBACK count_position_changes(HWND, UINT message, WPARAM, LPARAM) {
+  if (message == WM_WINDOWPOSCHANGING) ++position_changes;
+  return CALLBACK_DEFAULT;
+}
+
+TEST_F(WindowOpen, ReapplyingTheGeometryLeavesAnUnchangedOrMinimisedWindowAlone) {
+  ASSERT_NE(0, window_open(0, 40, 30, 300, 200, "reapply", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX));
+  HWND window = window_handle(0);
+  settle();
+  window_lookup(0)->callback = count_position_changes;
+  RECT before;
+  GetWindowRect(window, &before);
+  position_changes = 0;
+  EXPECT_NE(0, window_resize(0, IGNORE, IGNORE, IGNORE, IGNORE));
+  EXPECT_NE(0, window_resize(0, before.left, before.top, 300, 200)) << "the same geometry, given";
+  EXPECT_EQ(0, position_changes) << "no platform call for the geometry the window has";
+
+  ShowWindow(window, SW_MINIMIZE);
+  ASSERT_TRUE(test_time::wait_until([&] { return IsIconic(window) != 0; }, 2000, [] { test_time::pump_messages(); }));
+  settle();
+  position_changes = 0;
+  for (int i = 0; i < 3; ++i) EXPECT_NE(0, window_resize(0, IGNORE, IGNORE, IGNORE, IGNORE));
+  EXPECT_EQ(0, position_changes) << "the icon's rectangle is not applied to a minimised window";
+  ShowWindow(window, SW_RESTORE);
+  ASSERT_TRUE(test_time::wait_until([&] { return !IsIconic(window); }, 2000, [] { test_time::pump_messages(); }));
+  settle();
+  RECT after;
+  GetWindowRect(window, &after);
+  EXPECT_EQ(before.left, after.left) << "restored in place";
+  EXPECT_EQ(before.top, after.top) << "restored in place";
+  EXPECT_EQ(before.right - before.left, after.right - after.left);
+  EXPECT_EQ(before.bottom - before.top, after.bottom - after.top);
+
+  position_changes = 0;
+  EXPECT_NE(0, window_resize(0, IGNORE, IGNORE, 250, IGNORE));
+  EXPECT_LT(0, position_changes) << "a new size still reaches the platform";
+  window_lookup(0)->callback = nullptr;
+  window_free(0);
+}
+
 TEST_F(WindowOpen, ResizeCountsTheMenuBarOnlyWhenTheHeightIsKept) {
   ASSERT_NE(0, window_open(0, 40, 30, 300, 200, "menu", WS_CAPTION | WS_SYSMENU | WINDOW_INVISIBLE));
   HWND window = window_handle(0);
@@ -221,6 +265,40 @@ TEST_F(WindowOpen, EraseAroundGadgetsCutsOutPushButtonsOnly) {
   window_set_erase_around_gadgets(7, 1);  // no window: ignored
   (void)push;
   (void)check;
+  window_free(0);
+}
+
+TEST_F(WindowOpen, EraseThroughAGadgetsOwnDeviceContextPaintsUnderThatGadget) {
+  // A themed control asks for its parent's background through its own device context,
+  // moved so that the parent's client coordinates fall on it. Under the asking button
+  // the background is painted; where a sibling lies over it the sibling keeps its pixels.
+  ASSERT_NE(0, window_open(0, 0, 0, 200, 100, "parent background", WINDOW_NO_GADGET_LIST));
+  HWND window = window_handle(0);
+  HWND asking = CreateWindowExA(0, "Button", "a", WS_CHILD | WS_VISIBLE, 10, 10, 80, 40, window, nullptr,
+                                program_module(), nullptr);
+  make_button(window, 2, 70, 30);  // over the asking button's lower right corner
+  window_set_erase_around_gadgets(0, 1);
+  settle();
+
+  HDC dc = GetDC(asking);
+  RECT all{0, 0, 80, 40};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  SetLastError(0xdeadbeef);
+  HRESULT drawn = DrawThemeParentBackground(asking, dc, nullptr);
+  EXPECT_EQ(S_OK, drawn) << "error " << GetLastError();
+  COLORREF face = GetNearestColor(dc, GetSysColor(COLOR_BTNFACE));
+  const struct {
+    int x, y;
+    COLORREF expected;
+    const char* where;
+  } points[] = {{2, 2, face, "a corner"},
+                {30, 25, face, "where its own cut-out would land in client coordinates"},
+                {63, 23, RGB(0, 0, 0), "under the sibling, at its place in the button's coordinates"}};
+  for (const auto& p : points) EXPECT_EQ(p.expected, GetPixel(dc, p.x, p.y)) << p.where;
+  HRGN clip = CreateRectRgn(0, 0, 1, 1);
+  EXPECT_EQ(0, GetClipRgn(dc, clip)) << "the device context's clipping is given back";
+  DeleteObject(clip);
+  ReleaseDC(asking, dc);
   window_free(0);
 }
 
