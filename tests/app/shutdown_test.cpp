@@ -155,7 +155,7 @@ TEST(ProgramObjects, ThrowsLeaveHeapsAndObjectsAsTheyWere) {
   ASSERT_EQ(1, crypto_random_open());
   for (int n = 0; n < 20; ++n) throw_without_pauses(n);
   const throw_usage before = usage_now();
-  constexpr int kThrows = 200;
+  constexpr int kThrows = 100;
   for (int n = 0; n < kThrows; ++n) throw_without_pauses(n);
   const throw_usage after = usage_now();
   EXPECT_EQ(before.main, after.main) << "busy bytes of the main heap over " << kThrows << " throws";
