@@ -1,22 +1,11 @@
 #include "tests/app/e2e/e2e_driver.h"
 
-#include <psapi.h>
-#include <winternl.h>
-
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <utility>
 
 #include "app/assets.h"
-
-#ifndef GR_GDIOBJECTS
-#  define GR_GDIOBJECTS 0
-#endif
-#ifndef GR_USEROBJECTS
-#  define GR_USEROBJECTS 1
-#endif
 
 namespace e2e {
 
@@ -87,7 +76,6 @@ bool app::start(DWORD deadline_ms, DWORD step_ms) {
   std::string command = "\"" + exe + "\"";
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
-  QueryPerformanceCounter(&started);
   if (!CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
     return false;
   return wait_for(
@@ -133,35 +121,6 @@ long app::wait_exit(DWORD deadline_ms) {
 
 HWND app::requester() const { return find_top_level(process.dwProcessId, "#32770", nullptr); }
 
-// NOTE: Wine answers GetGuiResources for another process with 0. Its GDI objects are
-// entries of the process's own handle table, which the PEB names as on Windows; an entry
-// is in use while its type byte is not 0. Counted here instead, -1 when unreadable.
-static long gdi_table_entries(HANDLE process) {
-  PROCESS_BASIC_INFORMATION basic{};
-  ULONG length = 0;
-  if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic, &length) != 0) return -1;
-  const size_t table_field = sizeof(void*) == 8 ? 0xF8 : 0x94;  // PEB.GdiSharedHandleTable
-  void* table = nullptr;
-  SIZE_T got = 0;
-  if (!ReadProcessMemory(process, reinterpret_cast<const char*>(basic.PebBaseAddress) + table_field, &table,
-                         sizeof table, &got) ||
-      !table)
-    return -1;
-  struct entry {  // 24 bytes: object, owner, unique, type, flags, user pointer
-    uint64_t object;
-    uint32_t owner;
-    uint16_t unique;
-    uint8_t type, flags;
-    uint64_t user;
-  };
-  static_assert(sizeof(entry) == 24);
-  std::vector<entry> entries(0x10000);
-  if (!ReadProcessMemory(process, table, entries.data(), entries.size() * sizeof(entry), &got)) return -1;
-  long used = 0;
-  for (const entry& e : entries) used += e.type != 0 && !(e.unique & 0x80);  // stock objects not counted
-  return used;
-}
-
 static BOOL CALLBACK count_window(HWND window, LPARAM data) {
   auto* s = reinterpret_cast<std::pair<DWORD, long>*>(data);
   DWORD pid = 0;
@@ -180,64 +139,10 @@ static BOOL CALLBACK count_top_level(HWND window, LPARAM data) {
   return TRUE;
 }
 
-app::usage app::measure() const {
-  usage u{};
-  PROCESS_MEMORY_COUNTERS counters{};
-  counters.cb = sizeof counters;
-  if (GetProcessMemoryInfo(process.hProcess, &counters, sizeof counters)) {
-    u.private_bytes = counters.PagefileUsage;
-    u.working_set = counters.WorkingSetSize;
-  }
-  GetProcessHandleCount(process.hProcess, &u.handles);
-  u.gdi = GetGuiResources(process.hProcess, GR_GDIOBJECTS);
-  u.gdi_table = gdi_table_entries(process.hProcess);
+long app::window_count() const {
   std::pair<DWORD, long> windows{process.dwProcessId, 0};
   EnumWindows(count_top_level, reinterpret_cast<LPARAM>(&windows));
-  u.windows = windows.second;
-  u.user = GetGuiResources(process.hProcess, GR_USEROBJECTS);
-  return u;
-}
-
-// NOTE: Wine reports no CPU times for another process (GetProcessTimes gives zeros). The
-// program runs as a Unix process whose command line names its executable; its times are
-// read from the kernel's process table through Wine's drive Z:. The newest such process
-// is ours: the tests start one program at a time.
-long app::unix_pid() const {
-  std::string exe = setting("TESSARIX_EXE");
-  std::string name = exe.substr(exe.find_last_of('/') + 1);
-  if (name.empty()) name = "Tessarix.exe";
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA("Z:\\proc\\*", &found);
-  if (search == INVALID_HANDLE_VALUE) return -1;
-  long newest = -1;
-  do {
-    char* end = nullptr;
-    long pid = std::strtol(found.cFileName, &end, 10);
-    if (*end || pid <= newest) continue;
-    std::vector<uint8_t> command = read_file(std::string("Z:\\proc\\") + found.cFileName + "\\cmdline");
-    std::string text(command.begin(), command.end());
-    if (text.find(name) != std::string::npos) newest = pid;
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
-  return newest;
-}
-
-double app::unix_cpu_ms() const {
-  long newest = unix_pid();
-  if (newest < 0) return -1;
-  // The main thread only (its id is the process's): the sound system's own threads tick
-  // along at a steady few percent whatever the program does.
-  const std::string id = std::to_string(newest);
-  std::vector<uint8_t> stat = read_file("Z:\\proc\\" + id + "\\task\\" + id + "\\stat");
-  std::string text(stat.begin(), stat.end());
-  size_t close = text.rfind(')');
-  if (close == std::string::npos) return -1;
-  // Fields after the name: state (3), ... utime (14), stime (15), in clock ticks of 10 ms.
-  unsigned long long utime = 0, stime = 0;
-  if (std::sscanf(text.c_str() + close + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime, &stime) !=
-      2)
-    return -1;
-  return (utime + stime) * 10.0;
+  return windows.second;
 }
 
 static void send_mouse(DWORD flags, int x, int y) {

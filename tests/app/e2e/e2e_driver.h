@@ -24,7 +24,6 @@ std::string setting(const char* name);
 struct app {
   PROCESS_INFORMATION process{};
   HWND window = nullptr;  // "Tessarix V1.1"
-  LARGE_INTEGER started{};
   ~app();
   // Starts the program (the audio sink's file is removed first) and waits for its window,
   // looking every step_ms. Deadlines here are scaled by the run's time factor.
@@ -36,18 +35,8 @@ struct app {
   long wait_exit(DWORD deadline_ms);
   // The requester (a dialog box of the program's thread), or null.
   HWND requester() const;
-  // The process's private bytes, working set, handles, GDI and USER objects.
-  struct usage {
-    SIZE_T private_bytes, working_set;
-    DWORD handles, gdi, user;
-    long gdi_table;  // GDI objects in the process's handle table, -1 when unreadable
-    long windows;    // the process's windows, top-level and child: USER objects we can see
-  };
-  usage measure() const;
-  // The program's Unix process id (the newest process running its executable), or -1.
-  long unix_pid() const;
-  // CPU time (user and kernel) the program's main thread has used, in ms; -1 when unknown.
-  double unix_cpu_ms() const;
+  // The process's windows, top-level and child.
+  long window_count() const;
 };
 
 // Real input: a left click at a screen point, at a window's centre, and a key chord.
