@@ -10,6 +10,7 @@
 
 #include "runtime/core/registry.h"
 #include "runtime/core/runtime.h"
+#include "runtime/core/system_library.h"
 #include "runtime/requester/launch_text.h"
 #include "runtime/requester/requester.h"
 
@@ -125,7 +126,7 @@ shell_execute_function shell_execute() {
   program_library_record* library = program_library();
   if (!library->shell_looked_up) {
     library->shell_looked_up = true;
-    if (HMODULE shell = LoadLibraryA("shell32.dll"))
+    if (HMODULE shell = system_library_load("shell32.dll"))
       library->shell_execute = reinterpret_cast<shell_execute_function>(
           reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteExA")));
   }
