@@ -147,7 +147,10 @@ intptr_t open_with_shell(const char* file, const char* parameters, const char* d
   }
   SHELLEXECUTEINFOA info = {};
   info.cbSize = sizeof(info);
-  info.fMask = SEE_MASK_NOCLOSEPROCESS;
+  // The launcher shows nothing of its own: without the no-interface flag the shell reports
+  // a file it cannot open, or offers a chooser of programs, in a window that waits for
+  // the user.
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
   info.lpVerb = "";  // the file's default action
   info.lpFile = file;
   info.lpParameters = parameters;

@@ -282,6 +282,10 @@ TEST(app_resources, icon_version_record_and_manifest) {
   EXPECT_NE(std::string::npos, text.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"")) << text;
   const char* processor = sizeof(void*) == 8 ? "processorArchitecture=\"amd64\"" : "processorArchitecture=\"x86\"";
   EXPECT_NE(std::string::npos, text.find(processor)) << text;
+  // Windows 7, 8, 8.1, and 10 and 11: the platforms the program sees as they are.
+  for (const char* id : {"35138b9a-5d96-4fbd-8e2d-a2440225f93a", "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",
+                         "1f676c76-80e1-4239-95bb-83d0f6d0da78", "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"})
+    EXPECT_NE(std::string::npos, text.find(std::string("<supportedOS Id=\"{") + id + "}\"/>")) << id << " in " << text;
   FreeLibrary(module);
 
   DWORD ignored = 0, size = GetFileVersionInfoSizeA(exe.c_str(), &ignored);
