@@ -36,7 +36,8 @@ TEST(SystemLibrary, PathIsDirectoryBackslashNameWhenItFitsAndNameIsBare) {
 }
 
 TEST(SystemLibrary, LoadsBareNamesOnly) {
-  for (const char* name : {static_cast<const char*>(nullptr), "", ".\\kernel32.dll", "C:\\windows\\system32\\kernel32.dll"})
+  for (const char* name :
+       {static_cast<const char*>(nullptr), "", ".\\kernel32.dll", "C:\\windows\\system32\\kernel32.dll"})
     EXPECT_EQ(nullptr, system_library_load(name)) << (name ? name : "(null)");
   HMODULE kernel = system_library_load("Kernel32.dll");
   ASSERT_NE(nullptr, kernel);

@@ -561,7 +561,9 @@ TEST(app_libraries, none_is_loaded_from_the_programs_folder) {
   const std::string stand_ins = windows_path(TESSARIX_STAND_INS);
   const std::string folder = windows_path(setting("TESSARIX_WORK") + "/planted");
   CreateDirectoryA(folder.c_str(), nullptr);
-  auto mark_of = [](const std::string& dll) { return GetFileAttributesA((dll + ".loaded").c_str()) != INVALID_FILE_ATTRIBUTES; };
+  auto mark_of = [](const std::string& dll) {
+    return GetFileAttributesA((dll + ".loaded").c_str()) != INVALID_FILE_ATTRIBUTES;
+  };
   // The marks work: a stand-in loaded under a name of its own leaves one.
   const std::string probe = folder + "\\mark-probe.dll";
   DeleteFileA((probe + ".loaded").c_str());
@@ -595,7 +597,8 @@ TEST(app_libraries, none_is_loaded_from_the_programs_folder) {
   ASSERT_TRUE(wait_for([&] { return (box = a.requester()) != nullptr; }, 10000)) << "statistics requester";
   PostMessageA(box, WM_COMMAND, IDOK, 0);
   EXPECT_EQ(0, a.wait_exit(10000));
-  for (const char* name : names) EXPECT_FALSE(mark_of(folder + "\\" + name + ".dll")) << name << ".dll from the program's folder ran";
+  for (const char* name : names)
+    EXPECT_FALSE(mark_of(folder + "\\" + name + ".dll")) << name << ".dll from the program's folder ran";
 }
 
 namespace {
