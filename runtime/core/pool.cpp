@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "runtime/core/runtime.h"
+#include "runtime/core/system_library.h"
 
 namespace {
 
@@ -215,7 +216,7 @@ void run_once(INIT_ONCE* once_word, void (*init_function)()) {
   if (!once_word || !init_function) return;
   // NOTE: the platform's run-once service is missing from older kernels, so it is looked
   // up here rather than imported; without it the once-word's first 32 bits serve instead.
-  HMODULE kernel = LoadLibraryA("Kernel32.dll");
+  HMODULE kernel = system_library_load("Kernel32.dll");
   FARPROC entry = kernel ? GetProcAddress(kernel, "InitOnceExecuteOnce") : nullptr;
   if (entry) {
     auto execute = reinterpret_cast<init_once_execute>(reinterpret_cast<void*>(entry));

@@ -1,6 +1,7 @@
 #include "runtime/core/runtime.h"
 
 #include "runtime/core/strbuf.h"
+#include "runtime/core/system_library.h"
 
 #ifdef _WIN32
 #  include "runtime/core/libraries.h"
@@ -27,7 +28,7 @@ timer_period_record timer_period;
 const timer_period_record& timer_period_entries() {
   if (!timer_period.looked_up) {
     timer_period.looked_up = true;
-    if (HMODULE module = LoadLibraryA("winmm.dll")) {
+    if (HMODULE module = system_library_load("winmm.dll")) {
       timer_period.begin = reinterpret_cast<timer_period_function>(
           reinterpret_cast<void*>(GetProcAddress(module, "timeBeginPeriod")));
       timer_period.end = reinterpret_cast<timer_period_function>(
@@ -68,6 +69,8 @@ void main_heap_free(void* block) {
 void runtime_start() {
   globals = runtime_record{};
   globals.module = GetModuleHandleA(nullptr);
+  // Before any library loads a DLL, and before the platform's own DLLs bring theirs along.
+  system_library_restrict_search();
   globals.main_heap = HeapCreate(0, 4096, 0);
   string_library_start();
 #ifdef _WIN32

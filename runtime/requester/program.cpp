@@ -10,6 +10,7 @@
 
 #include "runtime/core/registry.h"
 #include "runtime/core/runtime.h"
+#include "runtime/core/system_library.h"
 #include "runtime/requester/launch_text.h"
 #include "runtime/requester/requester.h"
 
@@ -125,7 +126,7 @@ shell_execute_function shell_execute() {
   program_library_record* library = program_library();
   if (!library->shell_looked_up) {
     library->shell_looked_up = true;
-    if (HMODULE shell = LoadLibraryA("shell32.dll"))
+    if (HMODULE shell = system_library_load("shell32.dll"))
       library->shell_execute = reinterpret_cast<shell_execute_function>(
           reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteExA")));
   }
@@ -146,7 +147,10 @@ intptr_t open_with_shell(const char* file, const char* parameters, const char* d
   }
   SHELLEXECUTEINFOA info = {};
   info.cbSize = sizeof(info);
-  info.fMask = SEE_MASK_NOCLOSEPROCESS;
+  // The launcher shows nothing of its own: without the no-interface flag the shell reports
+  // a file it cannot open, or offers a chooser of programs, in a window that waits for
+  // the user.
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
   info.lpVerb = "";  // the file's default action
   info.lpFile = file;
   info.lpParameters = parameters;

@@ -1,6 +1,7 @@
 // The sound device: DirectSound, loaded at run time, and the hidden window it needs.
 #include "runtime/core/libraries.h"
 #include "runtime/core/runtime.h"
+#include "runtime/core/system_library.h"
 #include "runtime/sound/sound.h"
 #include "runtime/sound/sound_library.h"
 
@@ -60,7 +61,7 @@ void make_multimedia_window(sound_library_record* library) {
 // Creates the device, its cooperative level and the primary buffer; on any refusal
 // nothing is kept, so that the library never holds a half-made device.
 bool open_device(sound_library_record* library) {
-  if (!library->module) library->module = LoadLibraryA("DSOUND.DLL");
+  if (!library->module) library->module = system_library_load("DSOUND.DLL");
   if (!library->module) return false;
   auto create = reinterpret_cast<direct_sound_create_function>(
       reinterpret_cast<void*>(GetProcAddress(library->module, "DirectSoundCreate")));

@@ -2,6 +2,7 @@
 // channel; a platform without it draws them without blending.
 #include "runtime/core/libraries.h"
 #include "runtime/core/runtime.h"
+#include "runtime/core/system_library.h"
 #include "runtime/window/window.h"
 
 namespace {
@@ -18,7 +19,7 @@ drawing_support_record* drawing;
 void drawing_support_init() {
   drawing = static_cast<drawing_support_record*>(main_heap_alloc(sizeof(drawing_support_record)));
   if (!drawing) return;
-  drawing->module = LoadLibraryA("msimg32.dll");
+  drawing->module = system_library_load("msimg32.dll");
   if (drawing->module)
     drawing->alpha_blend = reinterpret_cast<alpha_blend_function>(
         reinterpret_cast<void*>(GetProcAddress(drawing->module, "AlphaBlend")));

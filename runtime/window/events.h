@@ -72,6 +72,7 @@ struct window_library_record {
   sizing_record* sizing;                    // the one window sizing of the program
   HANDLE class_icon;                        // icon and cursor of every window class
   HANDLE class_cursor;
+  DWORD wake_mask;  // the input that ends the wait's sleep, chosen for the platform at start
 };
 
 // Makes the zeroed record (window_init does this at start-up) and returns it.

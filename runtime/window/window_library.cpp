@@ -16,6 +16,7 @@ void window_init() {
   library->sizing = static_cast<sizing_record*>(main_heap_alloc(sizeof(sizing_record)));
   library->class_icon = LoadIconA(program_module(), MAKEINTRESOURCEA(CLASS_ICON_RESOURCE));
   library->class_cursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+  library->wake_mask = window_platform_wake_mask();
 }
 
 void window_end() {

@@ -49,3 +49,8 @@ struct sizing_record {
 
 // The live window of that number, or null.
 window_object* window_lookup(intptr_t number);
+// The wait's wake mask for a platform version: all input and posted messages, and from
+// Windows 8 (6.2) on pointer and touch input too. window_platform_wake_mask asks the
+// platform for its version.
+DWORD window_wake_mask(DWORD major_version, DWORD minor_version);
+DWORD window_platform_wake_mask();

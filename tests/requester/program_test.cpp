@@ -319,6 +319,11 @@ TEST_F(Program, NothingToStartIsAFailure) {
   EXPECT_EQ(0, program_run(nullptr, "", "", 0));
   EXPECT_EQ(0, program_run("", "", "", PROGRAM_KEEP));
   EXPECT_EQ(0, program_run(nullptr, nullptr, nullptr, PROGRAM_KEEP | PROGRAM_READ));
+  // A document that is not there goes to the shell, which fails without a word.
+  box_closer shell_boxes;
+  EXPECT_EQ(0, program_run("Z:\\nowhere\\missing.tessarix-document", "", "", PROGRAM_KEEP));
+  EXPECT_EQ(0, program_run("Z:\\nowhere\\missing.tessarix-document", "", "", 0));
+  EXPECT_EQ(0, shell_boxes.closed()) << "the shell showed a box of its own";
 }
 
 TEST(ProgramOutsideTheRuntime, RunBeforeStartFails) {

@@ -1,5 +1,6 @@
 #include <chrono>
 
+#include "tests/test_time.h"
 #include "window_test_support.h"
 
 namespace {
@@ -165,6 +166,39 @@ TEST_F(EventWait, AMessageWithoutAnEventComesBackAsItsNumberWithItsParameters) {
   EXPECT_EQ(9, library->current.window);
   EXPECT_EQ(5u, library->current.wparam);
   window_free(2);
+}
+
+VOID CALLBACK post_later(void* window, BOOLEAN) { PostMessageA(static_cast<HWND>(window), WM_APP + 3, 7, 0); }
+
+TEST_F(EventWait, TheWakeMaskHasPointerInputFromWindows8OnAndEitherMaskWakesAndTimesOut) {
+  const struct {
+    DWORD major, minor, mask;
+  } versions[] = {{5, 1, 0x5FF}, {6, 1, 0x5FF}, {6, 2, 0x1DFF}, {6, 3, 0x1DFF}, {10, 0, 0x1DFF}};
+  for (const auto& v : versions)
+    EXPECT_EQ(v.mask, window_wake_mask(v.major, v.minor)) << "Windows " << v.major << "." << v.minor;
+  OSVERSIONINFOA version{};
+  version.dwOSVersionInfoSize = sizeof(version);
+  ASSERT_TRUE(GetVersionExA(&version));
+  EXPECT_EQ(window_wake_mask(version.dwMajorVersion, version.dwMinorVersion), library->wake_mask)
+      << "chosen at start for " << version.dwMajorVersion << "." << version.dwMinorVersion;
+
+  // Windows 7's mask and Windows 8's (whichever this platform got): a message posted from
+  // another thread while the wait sleeps ends it, and a quiet wait runs to its time-out.
+  ASSERT_NE(0, window_open(0, 0, 0, 200, 100, "mask", WINDOW_INVISIBLE));
+  HWND window = window_handle(0);
+  for (DWORD mask : {window_wake_mask(6, 1), window_wake_mask(6, 2)}) {
+    library->wake_mask = mask;
+    settle();
+    HANDLE timer = nullptr;
+    ASSERT_TRUE(CreateTimerQueueTimer(&timer, nullptr, post_later, window, 50, 0, WT_EXECUTEONLYONCE));
+    EXPECT_EQ(WM_APP + 3, window_wait_event(static_cast<int32_t>(test_time::scaled_ms(5000)))) << std::hex << mask;
+    EXPECT_EQ(7u, library->current.wparam);
+    DeleteTimerQueueTimer(nullptr, timer, INVALID_HANDLE_VALUE);
+    auto start = clock_type::now();
+    EXPECT_EQ(0, window_wait_event(300)) << std::hex << mask;
+    EXPECT_GE(elapsed_ms(start), 250) << std::hex << mask << ": the wait ended before its time-out";
+  }
+  window_free(0);
 }
 
 }  // namespace

@@ -174,8 +174,19 @@ BOOL InitOnceExecuteOnce(INIT_ONCE* once, PINIT_ONCE_FN fn, void* parameter, voi
 }
 
 HMODULE LoadLibraryA(const char* name) {
-  if (name && strcasecmp(name, "kernel32.dll") == 0) return &kernel32_module;
+  if (!name) return nullptr;
+  const char* folder_end = std::strrchr(name, '\\');
+  if (strcasecmp(folder_end ? folder_end + 1 : name, "kernel32.dll") == 0) return &kernel32_module;
   return nullptr;
+}
+
+HMODULE LoadLibraryExA(const char* name, HANDLE, DWORD) { return LoadLibraryA(name); }
+
+UINT GetSystemDirectoryA(char* buffer, UINT size) {
+  static constexpr char directory[] = "C:\\windows\\system32";
+  if (!buffer || size < sizeof(directory)) return sizeof(directory);
+  std::memcpy(buffer, directory, sizeof(directory));
+  return sizeof(directory) - 1;
 }
 
 FARPROC GetProcAddress(HMODULE module, const char* name) {

@@ -33,6 +33,8 @@ typedef const char* LPCSTR;
 #define PROV_RSA_FULL 1
 #define CRYPT_VERIFYCONTEXT 0xF0000000u
 #define CRYPT_SILENT 0x00000040u
+#define MAX_PATH 260
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800u
 
 // Heaps: every block is linked into its heap, so that HeapDestroy frees what is left.
 HANDLE HeapCreate(DWORD options, size_t initial, size_t maximum);
@@ -51,9 +53,10 @@ void EnterCriticalSection(CRITICAL_SECTION* section);
 void LeaveCriticalSection(CRITICAL_SECTION* section);
 void DeleteCriticalSection(CRITICAL_SECTION* section);
 
-// The run-once service. "Kernel32.dll" is the one module this layer can load, and
-// "InitOnceExecuteOnce" its one entry point; anything else is missing, as on an old
-// platform. TESSARIX_KERNEL_NO_INIT_ONCE in the environment hides the entry point too,
+// The run-once service. "Kernel32.dll" is the one module this layer can load, by its bare
+// name or by a path that ends in it, and "InitOnceExecuteOnce" its one entry point;
+// anything else is missing, as on an old platform (whose loader has no search flags either,
+// so the system directory is named in full). TESSARIX_KERNEL_NO_INIT_ONCE in the environment hides the entry point too,
 // so that the fallback can be exercised.
 union INIT_ONCE {
   void* Ptr;
@@ -61,6 +64,8 @@ union INIT_ONCE {
 typedef BOOL(CALLBACK* PINIT_ONCE_FN)(INIT_ONCE* once, void* parameter, void** context);
 BOOL InitOnceExecuteOnce(INIT_ONCE* once, PINIT_ONCE_FN fn, void* parameter, void** context);
 HMODULE LoadLibraryA(const char* name);
+HMODULE LoadLibraryExA(const char* name, HANDLE file, DWORD flags);
+UINT GetSystemDirectoryA(char* buffer, UINT size);
 FARPROC GetProcAddress(HMODULE module, const char* name);
 BOOL FreeLibrary(HMODULE module);
 LONG InterlockedCompareExchange(volatile LONG* target, LONG exchange, LONG comparand);

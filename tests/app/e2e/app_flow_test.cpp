@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -283,6 +284,10 @@ TEST(app_resources, icon_version_record_and_manifest) {
   EXPECT_NE(std::string::npos, text.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"")) << text;
   const char* processor = sizeof(void*) == 8 ? "processorArchitecture=\"amd64\"" : "processorArchitecture=\"x86\"";
   EXPECT_NE(std::string::npos, text.find(processor)) << text;
+  // Windows 7, 8, 8.1, and 10 and 11: the platforms the program sees as they are.
+  for (const char* id : {"35138b9a-5d96-4fbd-8e2d-a2440225f93a", "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",
+                         "1f676c76-80e1-4239-95bb-83d0f6d0da78", "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"})
+    EXPECT_NE(std::string::npos, text.find(std::string("<supportedOS Id=\"{") + id + "}\"/>")) << id << " in " << text;
   FreeLibrary(module);
 
   DWORD ignored = 0, size = GetFileVersionInfoSizeA(exe.c_str(), &ignored);
@@ -337,19 +342,22 @@ class scoped_environment {
   bool had_;
 };
 
-// A system DLL disabled for Tessarix.exe alone, as Wine's per-program DLL settings do it
-// (an empty value), for as long as the object lives. NOTE: Wine takes WINEDLLOVERRIDES
-// from the Unix environment it started with, not from the environment a parent passes
-// to CreateProcess, so the per-program registry setting is the seam here.
-class disabled_dll {
+// A DLL's load order for Tessarix.exe alone, as Wine's per-program DLL settings give it,
+// for as long as the object lives: "" disables it, "native,builtin" prefers a DLL of that
+// name found on the search path to Wine's own, as Windows does for a DLL that is not one
+// of its known ones. NOTE: Wine takes WINEDLLOVERRIDES from the Unix environment it
+// started with, not from the environment a parent passes to CreateProcess, so the
+// per-program registry setting is the seam here.
+class dll_override {
  public:
-  explicit disabled_dll(const char* dll) : dll_(dll) {
+  explicit dll_override(const char* dll, const char* order = "") : dll_(dll) {
     HKEY key = nullptr;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr)) return;
-    ok_ = !RegSetValueExA(key, dll, 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
+    ok_ = !RegSetValueExA(key, dll, 0, REG_SZ, reinterpret_cast<const BYTE*>(order),
+                          static_cast<DWORD>(strlen(order) + 1));
     RegCloseKey(key);
   }
-  ~disabled_dll() {
+  ~dll_override() {
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_WRITE, &key)) return;
     RegDeleteValueA(key, dll_);
@@ -470,9 +478,9 @@ TEST(app_fallback, throws_come_from_the_generator_when_the_source_is_missing_or_
       provider = std::make_unique<failing_default_provider>();
       ASSERT_TRUE(provider->ready()) << "the failing provider could not be made the user's default";
     }
-    std::unique_ptr<disabled_dll> missing;
+    std::unique_ptr<dll_override> missing;
     if (c.disabled) {
-      missing = std::make_unique<disabled_dll>(c.disabled);
+      missing = std::make_unique<dll_override>(c.disabled);
       ASSERT_TRUE(missing->ok());
     }
     DeleteFileA(draws_file.c_str());
@@ -501,7 +509,7 @@ TEST(app_fallback, throws_come_from_the_generator_when_the_source_is_missing_or_
 
 TEST(app_fallback, runs_silently_without_a_sound_device_and_keeps_its_pauses) {
   // No sound driver at all: the platform's sound system finds no device.
-  disabled_dll no_sound_driver("winealsa.drv");
+  dll_override no_sound_driver("winealsa.drv");
   ASSERT_TRUE(no_sound_driver.ok());
   app a;
   ASSERT_TRUE(a.start());
@@ -537,11 +545,62 @@ TEST(app_fallback, runs_silently_without_a_sound_device_and_keeps_its_pauses) {
 
 TEST(app_fallback, ends_with_exit_code_0_when_its_window_cannot_be_opened) {
   // No display driver: the platform refuses every top-level window of the program.
-  disabled_dll no_display_driver("winex11.drv");
+  dll_override no_display_driver("winex11.drv");
   ASSERT_TRUE(no_display_driver.ok());
   app a;
   EXPECT_FALSE(a.start(5000)) << "a window appeared";
   EXPECT_EQ(0, a.wait_exit(60000)) << "the program ends by itself, with exit code 0";
+}
+
+// DLLs named as the platform's beside a copy of the program, as a download folder may hold
+// them, and Wine preferring them to its own: none is loaded, not at start-up, at the first
+// throw or at the first page opened.
+TEST(app_libraries, none_is_loaded_from_the_programs_folder) {
+  // NOTE: kernel32.dll is left out: Windows takes it from its known DLLs whatever the
+  // folder holds, while Wine told to prefer a folder's copy loads it before the program's
+  // first instruction, which then never runs.
+  const char* const names[] = {"dsound", "msimg32", "winmm", "shell32"};
+  const std::string stand_ins = windows_path(TESSARIX_STAND_INS);
+  const std::string folder = windows_path(setting("TESSARIX_WORK") + "/planted");
+  CreateDirectoryA(folder.c_str(), nullptr);
+  auto mark_of = [](const std::string& dll) {
+    return GetFileAttributesA((dll + ".loaded").c_str()) != INVALID_FILE_ATTRIBUTES;
+  };
+  // The marks work: a stand-in loaded under a name of its own leaves one.
+  const std::string probe = folder + "\\mark-probe.dll";
+  DeleteFileA((probe + ".loaded").c_str());
+  ASSERT_TRUE(CopyFileA((stand_ins + "\\winmm.dll").c_str(), probe.c_str(), FALSE)) << GetLastError();
+  HMODULE loaded = LoadLibraryA(probe.c_str());
+  ASSERT_NE(nullptr, loaded) << GetLastError();
+  FreeLibrary(loaded);
+  EXPECT_TRUE(mark_of(probe));
+
+  std::vector<std::unique_ptr<dll_override>> preferred;
+  for (const char* name : names) {
+    const std::string dll = folder + "\\" + name + ".dll";
+    ASSERT_TRUE(CopyFileA((stand_ins + "\\" + name + ".dll").c_str(), dll.c_str(), FALSE)) << name;
+    DeleteFileA((dll + ".loaded").c_str());
+    preferred.push_back(std::make_unique<dll_override>(name, "native,builtin"));
+    ASSERT_TRUE(preferred.back()->ok()) << name;
+  }
+  app a;
+  a.program = folder + "\\Tessarix.exe";
+  ASSERT_TRUE(CopyFileA(windows_path(setting("TESSARIX_EXE")).c_str(), a.program.c_str(), FALSE));
+  ASSERT_TRUE(a.start());
+  ASSERT_TRUE(wait_for([&] { return shown_picture(grab(a.image_gadget())) == 0; }, 5000));
+  // The throw pauses between its frames, the page goes to the shell.
+  click(a.button("START"));
+  EXPECT_TRUE(wait_for([&] { return shown_picture(grab(a.image_gadget())) >= 1; }, 5000)) << "the throw's frames";
+  const size_t opened = opened_addresses().size();
+  click(a.button("Brisgauer-Homepage"));
+  EXPECT_TRUE(wait_for([&] { return opened_addresses().size() > opened; }, 15000)) << "the page was opened";
+  PostMessageA(a.window, WM_CLOSE, 0, 0);
+  HWND box = nullptr;
+  ASSERT_TRUE(wait_for([&] { return (box = a.requester()) != nullptr; }, 10000)) << "statistics requester";
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+  EXPECT_EQ(0, a.wait_exit(10000));
+  for (const char* name : names)
+    EXPECT_FALSE(mark_of(folder + "\\" + name + ".dll")) << name << ".dll from the program's folder ran";
 }
 
 namespace {

@@ -72,7 +72,7 @@ app::~app() {
 
 bool app::start(DWORD deadline_ms, DWORD step_ms) {
   DeleteFileA(windows_path(setting("TESSARIX_WORK") + "/audio.raw").c_str());
-  std::string exe = windows_path(setting("TESSARIX_EXE"));
+  std::string exe = program.empty() ? windows_path(setting("TESSARIX_EXE")) : program;
   std::string command = "\"" + exe + "\"";
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;

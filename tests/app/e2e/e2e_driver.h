@@ -24,6 +24,7 @@ std::string setting(const char* name);
 struct app {
   PROCESS_INFORMATION process{};
   HWND window = nullptr;  // "Tessarix V1.1"
+  std::string program;  // the program file to start; empty: the build's Tessarix.exe
   ~app();
   // Starts the program (the audio sink's file is removed first) and waits for its window,
   // looking every step_ms. Deadlines here are scaled by the run's time factor.
