@@ -106,7 +106,7 @@ TEST_F(NumberText, Floats) {
       {99.5f, 0, "100"},
       {9.875f, 2, "9.88"},
       {1.005f, 2, "1.00"},
-      {0.00048828125f, 10, "0.0004882813"},   // 2^-11: a half beyond nine decimals
+      {0.00048828125f, 10, "0.0004882813"},                               // 2^-11: a half beyond nine decimals
       {std::ldexp(1.0f, -33), 32, "0.00000000011641532182693481445313"},  // beyond 32 fraction bits
       {std::numeric_limits<float>::infinity(), 2, "+Infinity"},
       {-std::numeric_limits<float>::infinity(), 7, "-Infinity"},
