@@ -7,9 +7,7 @@
 
 namespace {
 
-using gadget_tests::pump;
 using gadget_tests::queued;
-using gadget_tests::take_all;
 using gadget_tests::take_gadget_events;
 using gadget_tests::WindowFixture;
 using test_access::accessible_name;
@@ -106,39 +104,39 @@ TEST_F(ImageGadget, TakesThePicturesSizeWhateverSizeWasGiven) {
   EXPECT_EQ(16, window_size(empty).cx);
 }
 
-// The colour (0xRRGGBB) of screen pixels, read back from the screen itself.
-class screen_reader {
+// The colour (0xRRGGBB) of a control's client pixels, read back through its own device
+// context: what its painting left, whether or not the display has shown it yet.
+class pixels_of {
  public:
-  explicit screen_reader(RECT area) : area_(area) {
-    const int32_t w = area.right - area.left, h = area.bottom - area.top;
-    bitmap_ = dib_create(w, -h, 32);
+  explicit pixels_of(HWND control) {
+    RECT r{};
+    GetClientRect(control, &r);
+    width_ = r.right;
+    bitmap_ = dib_create(r.right, -r.bottom, 32);
     DIBSECTION s{};
     GetObjectA(bitmap_, sizeof s, &s);
     bits_ = static_cast<const uint32_t*>(s.dsBm.bmBits);
-    width_ = w;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
+    HDC source = GetDC(control);
+    HDC memory = CreateCompatibleDC(source);
     HGDIOBJ old = SelectObject(memory, bitmap_);
-    BitBlt(memory, 0, 0, w, h, screen, area.left, area.top, SRCCOPY);
+    BitBlt(memory, 0, 0, r.right, r.bottom, source, 0, 0, SRCCOPY);
     SelectObject(memory, old);
     DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    ReleaseDC(control, source);
   }
-  ~screen_reader() { DeleteObject(bitmap_); }
+  ~pixels_of() { DeleteObject(bitmap_); }
   uint32_t at(int32_t x, int32_t y) const { return bits_[y * width_ + x] & 0xFFFFFF; }
 
  private:
-  RECT area_;
   HBITMAP bitmap_;
   const uint32_t* bits_;
   int32_t width_;
 };
 
-RECT client_on_screen(HWND control) {
-  RECT r{};
-  GetClientRect(control, &r);
-  MapWindowPoints(control, nullptr, reinterpret_cast<POINT*>(&r), 2);
-  return r;
+// Handles the thread's messages until the control has no part left to paint.
+bool painted(HWND control) {
+  return test_time::wait_until([&] { return !GetUpdateRect(control, nullptr, FALSE); }, 3000,
+                               [] { test_time::pump_messages(); });
 }
 
 TEST_F(ImageGadget, NewPictureIsOnScreenWhenSetStateReturns) {
@@ -149,33 +147,26 @@ TEST_F(ImageGadget, NewPictureIsOnScreenWhenSetStateReturns) {
   for (HANDLE face : faces) ASSERT_NE(nullptr, face);
   ASSERT_NE(0, gadget_image(4, 10, 10, 300, 300, faces[0]));
   HWND control = control_of(4);
-  SetForegroundWindow(window);
-  pump(300);
-  {
-    const screen_reader screen(client_on_screen(control));
-    ASSERT_EQ(0x2040C0u, screen.at(150, 150)) << std::hex << "the first face after painting";
-  }
+  ASSERT_TRUE(painted(control));
+  ASSERT_EQ(0x2040C0u, pixels_of(control).at(150, 150)) << std::hex << "the first face after painting";
 
   const struct {
     int index;
     uint32_t colour, corner;
   } switches[] = {{1, 0xC02040, 0x10E0F0}, {2, 0x20C040, 0x000000}, {0, 0x2040C0, 0xF0E010}, {1, 0xC02040, 0x10E0F0}};
   for (const auto& s : switches) {
-    // The animation's pause, during which no message is handled. NOTE: under Wine a
-    // window's freshly painted pixels reach the screen right away only when the thread has
-    // not handled messages for a while; straight after a pump they lag. The pause covers
-    // that here as it does in the program.
-    Sleep(100);
     gadget_set_state(4, reinterpret_cast<intptr_t>(faces[s.index]));
-    const screen_reader screen(client_on_screen(control));
+    const pixels_of screen(control);
     EXPECT_EQ(s.colour, screen.at(150, 150)) << std::hex << "face " << s.index << " centre";
     EXPECT_EQ(s.colour, screen.at(299, 299)) << std::hex << "face " << s.index << " bottom right";
     EXPECT_EQ(s.corner, screen.at(5, 5)) << std::hex << "face " << s.index << " top left, drawn upright";
   }
 
-  // A disabled gadget looks the same.
+  // A disabled gadget looks the same once it has painted again.
   EnableWindow(control, FALSE);
-  const screen_reader screen(client_on_screen(control));
+  InvalidateRect(control, nullptr, TRUE);
+  ASSERT_TRUE(painted(control));
+  const pixels_of screen(control);
   EXPECT_EQ(0xC02040u, screen.at(150, 150)) << std::hex;
   EXPECT_EQ(0x10E0F0u, screen.at(5, 5)) << std::hex;
 }
@@ -351,8 +342,7 @@ TEST_F(ImageGadget, NameIsForAssistiveToolsAndNeverDrawn) {
   ASSERT_NE(nullptr, face);
   ASSERT_NE(0, gadget_image(4, 10, 10, 300, 300, face));
   HWND control = control_of(4);
-  SetForegroundWindow(window);
-  pump(300);
+  ASSERT_TRUE(painted(control));
 
   name_changes.clear();
   HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr, note_name_change,
@@ -360,14 +350,14 @@ TEST_F(ImageGadget, NameIsForAssistiveToolsAndNeverDrawn) {
   ASSERT_NE(nullptr, hook);
   const char* const names[] = {"W\xFCrfel", "W\xFCrfel: 4", "W\xFCrfel: 6"};
   for (const char* name : names) {
-    Sleep(100);  // as in the throw: the pixels of the last paint have reached the screen
     EXPECT_EQ(1, gadget_set_name(4, name));
     char text[64] = {};
     GetWindowTextA(control, text, sizeof text);
     EXPECT_STREQ(name, text);
     EXPECT_EQ(name, accessible_name(control));
     // The picture stays untouched: no text, no background of the class's own painting.
-    const screen_reader screen(client_on_screen(control));
+    ASSERT_TRUE(painted(control));
+    const pixels_of screen(control);
     int changed = 0;
     uint32_t seen = 0xF0E010;
     for (int32_t y = 0; y < 20; ++y)
@@ -376,11 +366,18 @@ TEST_F(ImageGadget, NameIsForAssistiveToolsAndNeverDrawn) {
     EXPECT_EQ(0, changed) << std::hex << "pixels of the top left corner changed, one to " << seen << ": " << name;
     EXPECT_EQ(0x2040C0u, screen.at(150, 150)) << std::hex << name;
   }
-  pump(200);  // out-of-context events arrive as messages of this thread
-  UnhookWinEvent(hook);
+  // Out-of-context events arrive as messages of this thread.
   int client_changes = 0;
-  for (const name_change& c : name_changes)
-    client_changes += c.window == control && c.object == OBJID_CLIENT && c.child == CHILDID_SELF;
+  test_time::wait_until(
+      [&] {
+        client_changes = 0;
+        for (const name_change& c : name_changes)
+          client_changes += c.window == control && c.object == OBJID_CLIENT && c.child == CHILDID_SELF;
+        return client_changes >= 3;
+      },
+      2000, [] { test_time::pump_messages(); });
+  test_time::pump_messages(0);
+  UnhookWinEvent(hook);
   EXPECT_EQ(3, client_changes) << "one name change of the client object per name, of " << name_changes.size();
 
   EXPECT_EQ(0, gadget_set_name(99, "W\xFCrfel")) << "no gadget of that number";
