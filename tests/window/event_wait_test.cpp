@@ -48,6 +48,21 @@ TEST_F(EventWait, AClickOnAButtonComesBackFromTheSameWaitAndTheObjectOutlivesATi
   window_free(0);
 }
 
+// A command that reaches the window while no wait dispatches (from a modal loop or a
+// pause) marks its event outside any wait; the next wait must not hand it back as its
+// own.
+TEST_F(EventWait, AGadgetEventMarkedOutsideAWaitIsNotReturnedByTheNextOne) {
+  ASSERT_NE(0, window_open(0, 0, 0, 200, 100, "outside", WINDOW_INVISIBLE));
+  HWND window = window_handle(0);
+  HWND button = make_button(window, 1, 20, 20);
+  settle();
+  SendMessageA(window, WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+  PostMessageA(window, WM_APP + 3, 0, 0);
+  EXPECT_EQ(WM_APP + 3, window_wait_event(500)) << "the posted message, not a click";
+  EXPECT_EQ(0, window_wait_event(0)) << "nothing else";
+  window_free(0);
+}
+
 TEST_F(EventWait, CloseIsAMessageFirstAndAnEventOfTheWindowLaterAndTheWindowStays) {
   ASSERT_NE(0, window_open(3, 0, 0, 200, 100, "close", WINDOW_INVISIBLE));
   HWND window = window_handle(3);
