@@ -46,8 +46,9 @@ TEST_F(SoundTest, InitMakesAHiddenWindowThatSurvivesACloseRequest) {
 // NOTE: a buffer cannot be watched past the end: the end lets go of the device and of
 // the sound module, and the device takes any buffer still referenced down with it. That
 // every sound is freed is watched where the device lives on, at a second start.
-TEST(SoundDevice, EndLetsGoOfEverythingAndTheDeviceStartsAgain) {
-  runtime_start();
+using SoundDevice = test_runtime::RuntimeTest;
+
+TEST_F(SoundDevice, EndLetsGoOfEverythingAndTheDeviceStartsAgain) {
   ASSERT_NE(0, sound_init());
   std::vector<uint8_t> click = wav_test::click_image();
   ASSERT_NE(0, sound_from_memory(0, click.data()));
@@ -66,7 +67,6 @@ TEST(SoundDevice, EndLetsGoOfEverythingAndTheDeviceStartsAgain) {
   EXPECT_NE(nullptr, multimedia_window());
   EXPECT_EQ(0, sound_play(0));
   EXPECT_NE(0, sound_from_memory(0, click.data()));
-  runtime_end_libraries();
 }
 
 TEST_F(SoundTest, SecondInitMakesANewTableAndFreesTheSoundsOfTheOld) {

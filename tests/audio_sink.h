@@ -1,0 +1,105 @@
+// The audio file sink of the tests' ALSA device (tessarix_alsa_home in tests/CMakeLists.txt):
+// every frame the device is given, as 16-bit stereo at 44100 Hz, and the sounds in it.
+#pragma once
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "tests/test_time.h"
+
+namespace audio_sink {
+
+constexpr double kMsPerFrame = 1000.0 / 44100.0;
+constexpr size_t kFrameBytes = 4;
+// NOTE: a mixer that falls behind (Wine's, when the machine is slow or emulated) fills its
+// missed periods with exact zeros, hundreds of frames long, in the middle of a sound.
+constexpr size_t kMixerGap = 64;
+
+inline size_t size(const std::string& windows_file) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExA(windows_file.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return static_cast<size_t>(static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow);
+}
+
+// The sink's bytes from the given offset on.
+inline std::vector<uint8_t> read(const std::string& windows_file, size_t from = 0) {
+  std::ifstream in(windows_file, std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(from));
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// Waits until the sink has taken ms more frames (silence included) than it held when
+// called: what was played before the call has reached it then.
+inline bool caught_up(const std::string& windows_file, int ms = 300) {
+  const size_t until = size(windows_file) + static_cast<size_t>(ms / kMsPerFrame) * kFrameBytes;
+  return test_time::wait_until([&] { return size(windows_file) >= until; }, 5000);
+}
+
+// A run of sound: start and length in ms, its peak as a share of full scale, the mixer's
+// gaps inside it and since the run before, and its samples outside the gaps.
+struct sound_run {
+  double start_ms, length_ms, peak, gap_ms, gap_before_ms;
+  std::vector<double> heard;
+};
+
+// The runs of sound in the bytes (the louder channel of each frame); silences shorter
+// than gap_ms join runs.
+inline std::vector<sound_run> runs(const std::vector<uint8_t>& raw, int gap_ms) {
+  std::vector<sound_run> found;
+  const size_t frames = raw.size() / kFrameBytes, gap = static_cast<size_t>(gap_ms / kMsPerFrame);
+  std::vector<double> levels(frames);
+  for (size_t i = 0; i < frames; ++i) {
+    const int l = static_cast<int16_t>(raw[4 * i] | raw[4 * i + 1] << 8);
+    const int r = static_cast<int16_t>(raw[4 * i + 2] | raw[4 * i + 3] << 8);
+    levels[i] = (std::abs(l) >= std::abs(r) ? l : r) / 32768.0;
+  }
+  // missed: frames in zero runs of kMixerGap or more so far; the rest mark where runs lie.
+  size_t start = 0, last_loud = 0, zeros = 0, missed = 0, at_start = 0, at_loud = 0, at_end = 0;
+  bool in_run = false;
+  auto close_run = [&] {
+    sound_run run{start * kMsPerFrame,
+                  (last_loud + 1 - start) * kMsPerFrame,
+                  0,
+                  (at_loud - at_start) * kMsPerFrame,
+                  (at_start - at_end) * kMsPerFrame,
+                  {}};
+    for (size_t i = start; i <= last_loud;) {
+      size_t zero_run = 0;
+      while (i + zero_run <= last_loud && levels[i + zero_run] == 0) ++zero_run;
+      if (zero_run >= kMixerGap) {
+        i += zero_run;
+        continue;
+      }
+      for (const size_t end = i + std::max<size_t>(zero_run, 1); i < end; ++i) {
+        run.heard.push_back(levels[i]);
+        run.peak = std::max(run.peak, std::abs(levels[i]));
+      }
+    }
+    found.push_back(std::move(run));
+    at_end = at_loud;
+    in_run = false;
+  };
+  for (size_t i = 0; i < frames; ++i) {
+    zeros = levels[i] == 0 ? zeros + 1 : 0;
+    if (zeros == kMixerGap) missed += kMixerGap;
+    if (zeros > kMixerGap) ++missed;
+    if (std::abs(levels[i]) < 200 / 32768.0) {
+      if (in_run && i - last_loud > gap) close_run();
+      continue;
+    }
+    if (!in_run) in_run = true, start = i, at_start = missed;
+    last_loud = i;
+    at_loud = missed;
+  }
+  if (in_run) close_run();
+  return found;
+}
+
+}  // namespace audio_sink
