@@ -10,6 +10,8 @@
 #include <utility>
 
 #include "app/assets.h"
+#include "tests/app/dice_pictures.h"
+#include "tests/audio_sink.h"
 
 #ifndef GR_GDIOBJECTS
 #  define GR_GDIOBJECTS 0
@@ -19,19 +21,6 @@
 #endif
 
 namespace e2e {
-
-std::string windows_path(const std::string& unix_path) {
-  std::string p = "Z:" + unix_path;
-  for (char& c : p)
-    if (c == '/') c = '\\';
-  return p;
-}
-
-std::string setting(const char* name) {
-  char value[2048];
-  DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
-  return n && n < sizeof value ? std::string(value, n) : std::string();
-}
 
 namespace {
 
@@ -90,12 +79,20 @@ bool app::start(DWORD deadline_ms, DWORD step_ms) {
   QueryPerformanceCounter(&started);
   if (!CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
     return false;
-  return wait_for(
+  return wait_until(
       [&] {
         window = find_top_level(process.dwProcessId, nullptr, "Tessarix V1.1");
         return window && button("Brisgauer-Homepage") != nullptr;
       },
-      deadline_ms, step_ms);
+      static_cast<int>(deadline_ms), static_cast<int>(step_ms));
+}
+
+bool app::idle(DWORD deadline_ms) const {
+  // A message sent to the window is answered only from the program's wait, never during
+  // a throw's pauses.
+  DWORD_PTR answer = 0;
+  return window && SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL,
+                                       static_cast<UINT>(test_time::scaled_ms(static_cast<int>(deadline_ms))), &answer);
 }
 
 struct child_search {
@@ -222,13 +219,11 @@ long app::unix_pid() const {
   return newest;
 }
 
-double app::unix_cpu_ms() const {
-  long newest = unix_pid();
-  if (newest < 0) return -1;
-  // The main thread only (its id is the process's): the sound system's own threads tick
-  // along at a steady few percent whatever the program does.
-  const std::string id = std::to_string(newest);
-  std::vector<uint8_t> stat = read_file("Z:\\proc\\" + id + "\\task\\" + id + "\\stat");
+double unix_cpu_ms(long pid, bool main_thread_only) {
+  if (pid < 0) return -1;
+  // The main thread's id is the process's.
+  const std::string id = std::to_string(pid), process = "Z:\\proc\\" + id;
+  std::vector<uint8_t> stat = read_file(main_thread_only ? process + "\\task\\" + id + "\\stat" : process + "\\stat");
   std::string text(stat.begin(), stat.end());
   size_t close = text.rfind(')');
   if (close == std::string::npos) return -1;
@@ -239,6 +234,10 @@ double app::unix_cpu_ms() const {
     return -1;
   return (utime + stime) * 10.0;
 }
+
+// The main thread only: the sound system's own threads tick along at a steady few percent
+// whatever the program does.
+double app::unix_cpu_ms() const { return e2e::unix_cpu_ms(unix_pid(), true); }
 
 static void send_mouse(DWORD flags, int x, int y) {
   INPUT input{};
@@ -332,21 +331,64 @@ std::vector<uint32_t> picture(int i) {
   std::vector<uint32_t> pixels;
   if (!file) return pixels;
   pixels.resize(300 * 300);
-  const uint8_t* palette = file + 54;
   for (int y = 0; y < 300; ++y)
-    for (int x = 0; x < 300; ++x) {
-      uint8_t pair = file[118 + (299 - y) * 152 + x / 2];
-      int index = x % 2 ? pair & 15 : pair >> 4;
-      const uint8_t* c = palette + 4 * index;  // blue, green, red
-      pixels[y * 300 + x] = static_cast<uint32_t>(c[2]) << 16 | c[1] << 8 | c[0];
-    }
+    for (int x = 0; x < 300; ++x) pixels[y * 300 + x] = dice_pictures::colour_at(file, x, y);
   return pixels;
 }
 
 int shown_picture(const std::vector<uint32_t>& pixels) {
+  // Decoded once: the animation's frames are told apart while they show.
+  static const std::vector<std::vector<uint32_t>> pictures = [] {
+    std::vector<std::vector<uint32_t>> all;
+    for (int i = 0; i <= 6; ++i) all.push_back(picture(i));
+    return all;
+  }();
   for (int i = 0; i <= 6; ++i)
-    if (pixels == picture(i)) return i;
+    if (pixels == pictures[i]) return i;
   return -1;
+}
+
+namespace {
+HWND watched_die;
+std::vector<std::string>* announced = nullptr;
+
+// A platform callback: the platform's calling convention on the 32-bit build too.
+void CALLBACK note_name(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD, DWORD) {
+  if (!announced || window != watched_die || object != OBJID_CLIENT || child != CHILDID_SELF) return;
+  char text[64] = {};
+  GetWindowTextA(window, text, sizeof text);
+  announced->push_back(text);
+}
+}  // namespace
+
+die_watch::die_watch(const app& a) : die_(a.image_gadget()) {
+  watched_die = die_;
+  announced = &names_;
+  hook_ = SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr, note_name, a.process.dwProcessId,
+                          0, WINEVENT_OUTOFCONTEXT);
+}
+
+die_watch::~die_watch() {
+  if (hook_) UnhookWinEvent(hook_);
+  announced = nullptr;
+}
+
+const std::vector<std::string>& die_watch::names() {
+  test_time::pump_messages(0);
+  return names_;
+}
+
+int die_watch::wait_throws(size_t n, DWORD deadline_ms) {
+  int face = -1;
+  wait_until(
+      [&] {
+        face = shown_picture(grab(die_));
+        if (shown.empty() || shown.back() != face) shown.push_back(face);
+        int named = 0;
+        return names_.size() >= n && std::sscanf(names_.back().c_str(), "W\xFCrfel: %d", &named) == 1 && named == face;
+      },
+      static_cast<int>(deadline_ms), [] { test_time::pump_messages(1); });
+  return names_.size() >= n ? face : -1;
 }
 
 bool save_screenshot(const RECT& r, const std::string& file) {
@@ -380,42 +422,11 @@ bool save_screenshot(const RECT& r, const std::string& file) {
   return std::fclose(f) == 0;
 }
 
-std::vector<sound_run> sound_runs(int gap_ms) {
-  std::vector<uint8_t> raw = read_file(windows_path(setting("TESSARIX_WORK") + "/audio.raw"));
-  std::vector<sound_run> runs;
-  const size_t frames = raw.size() / 4;
-  const double ms_per_frame = 1000.0 / 44100.0;
-  const size_t gap = static_cast<size_t>(gap_ms / ms_per_frame);
-  const size_t mixer_gap = 64;
-  // missed: frames in zero runs of mixer_gap or more so far; the rest mark where runs lie.
-  size_t run_start = 0, last_loud = 0, zeros = 0, missed = 0, at_start = 0, at_loud = 0, at_end = 0;
-  int peak = 0;
-  bool in_run = false;
-  auto close_run = [&] {
-    runs.push_back({run_start * ms_per_frame, (last_loud + 1 - run_start) * ms_per_frame, peak,
-                    (at_loud - at_start) * ms_per_frame, (at_start - at_end) * ms_per_frame});
-    at_end = at_loud;
-    in_run = false;
-  };
-  for (size_t i = 0; i < frames; ++i) {
-    int l = static_cast<int16_t>(raw[4 * i] | raw[4 * i + 1] << 8);
-    int r = static_cast<int16_t>(raw[4 * i + 2] | raw[4 * i + 3] << 8);
-    zeros = l == 0 && r == 0 ? zeros + 1 : 0;
-    if (zeros == mixer_gap) missed += mixer_gap;
-    if (zeros > mixer_gap) ++missed;
-    int level = std::max(std::abs(l), std::abs(r));
-    if (level < 200) {
-      if (in_run && i - last_loud > gap) close_run();
-      continue;
-    }
-    if (!in_run) in_run = true, run_start = i, peak = 0, at_start = missed;
-    last_loud = i;
-    at_loud = missed;
-    peak = std::max(peak, level);
-  }
-  if (in_run) close_run();
-  return runs;
-}
+static std::string sink_file() { return windows_path(setting("TESSARIX_WORK") + "/audio.raw"); }
+
+std::vector<sound_run> sound_runs(int gap_ms) { return audio_sink::runs(audio_sink::read(sink_file()), gap_ms); }
+
+bool sink_caught_up(int ms) { return audio_sink::caught_up(sink_file(), ms); }
 
 std::vector<std::string> opened_addresses() {
   std::vector<uint8_t> text = read_file(windows_path(setting("TESSARIX_WORK") + "/opened.txt"));
