@@ -104,34 +104,14 @@ TEST_F(ImageGadget, TakesThePicturesSizeWhateverSizeWasGiven) {
   EXPECT_EQ(16, window_size(empty).cx);
 }
 
-// The colour (0xRRGGBB) of a control's client pixels, read back through its own device
+// The colour (0xRRGGBB) of a control's client pixel, read back through its own device
 // context: what its painting left, whether or not the display has shown it yet.
-class pixels_of {
- public:
-  explicit pixels_of(HWND control) {
-    RECT r{};
-    GetClientRect(control, &r);
-    width_ = r.right;
-    bitmap_ = dib_create(r.right, -r.bottom, 32);
-    DIBSECTION s{};
-    GetObjectA(bitmap_, sizeof s, &s);
-    bits_ = static_cast<const uint32_t*>(s.dsBm.bmBits);
-    HDC source = GetDC(control);
-    HDC memory = CreateCompatibleDC(source);
-    HGDIOBJ old = SelectObject(memory, bitmap_);
-    BitBlt(memory, 0, 0, r.right, r.bottom, source, 0, 0, SRCCOPY);
-    SelectObject(memory, old);
-    DeleteDC(memory);
-    ReleaseDC(control, source);
-  }
-  ~pixels_of() { DeleteObject(bitmap_); }
-  uint32_t at(int32_t x, int32_t y) const { return bits_[y * width_ + x] & 0xFFFFFF; }
-
- private:
-  HBITMAP bitmap_;
-  const uint32_t* bits_;
-  int32_t width_;
-};
+uint32_t pixel(HWND control, int x, int y) {
+  HDC dc = GetDC(control);
+  const COLORREF c = GetPixel(dc, x, y);
+  ReleaseDC(control, dc);
+  return static_cast<uint32_t>(GetRValue(c)) << 16 | GetGValue(c) << 8 | GetBValue(c);
+}
 
 // Handles the thread's messages until the control has no part left to paint.
 bool painted(HWND control) {
@@ -148,7 +128,7 @@ TEST_F(ImageGadget, NewPictureIsOnScreenWhenSetStateReturns) {
   ASSERT_NE(0, gadget_image(4, 10, 10, 300, 300, faces[0]));
   HWND control = control_of(4);
   ASSERT_TRUE(painted(control));
-  ASSERT_EQ(0x2040C0u, pixels_of(control).at(150, 150)) << std::hex << "the first face after painting";
+  ASSERT_EQ(0x2040C0u, pixel(control, 150, 150)) << std::hex << "the first face after painting";
 
   const struct {
     int index;
@@ -156,19 +136,17 @@ TEST_F(ImageGadget, NewPictureIsOnScreenWhenSetStateReturns) {
   } switches[] = {{1, 0xC02040, 0x10E0F0}, {2, 0x20C040, 0x000000}, {0, 0x2040C0, 0xF0E010}, {1, 0xC02040, 0x10E0F0}};
   for (const auto& s : switches) {
     gadget_set_state(4, reinterpret_cast<intptr_t>(faces[s.index]));
-    const pixels_of screen(control);
-    EXPECT_EQ(s.colour, screen.at(150, 150)) << std::hex << "face " << s.index << " centre";
-    EXPECT_EQ(s.colour, screen.at(299, 299)) << std::hex << "face " << s.index << " bottom right";
-    EXPECT_EQ(s.corner, screen.at(5, 5)) << std::hex << "face " << s.index << " top left, drawn upright";
+    EXPECT_EQ(s.colour, pixel(control, 150, 150)) << std::hex << "face " << s.index << " centre";
+    EXPECT_EQ(s.colour, pixel(control, 299, 299)) << std::hex << "face " << s.index << " bottom right";
+    EXPECT_EQ(s.corner, pixel(control, 5, 5)) << std::hex << "face " << s.index << " top left, drawn upright";
   }
 
   // A disabled gadget looks the same once it has painted again.
   EnableWindow(control, FALSE);
   InvalidateRect(control, nullptr, TRUE);
   ASSERT_TRUE(painted(control));
-  const pixels_of screen(control);
-  EXPECT_EQ(0xC02040u, screen.at(150, 150)) << std::hex;
-  EXPECT_EQ(0x10E0F0u, screen.at(5, 5)) << std::hex;
+  EXPECT_EQ(0xC02040u, pixel(control, 150, 150)) << std::hex;
+  EXPECT_EQ(0x10E0F0u, pixel(control, 5, 5)) << std::hex;
 }
 
 TEST_F(ImageGadget, RightDoubleClickPostsType3AndSwallowsItsRelease) {
@@ -357,14 +335,13 @@ TEST_F(ImageGadget, NameIsForAssistiveToolsAndNeverDrawn) {
     EXPECT_EQ(name, accessible_name(control));
     // The picture stays untouched: no text, no background of the class's own painting.
     ASSERT_TRUE(painted(control));
-    const pixels_of screen(control);
     int changed = 0;
     uint32_t seen = 0xF0E010;
     for (int32_t y = 0; y < 20; ++y)
       for (int32_t x = 0; x < 20; ++x)
-        if (screen.at(x, y) != 0xF0E010u) ++changed, seen = screen.at(x, y);
+        if (pixel(control, x, y) != 0xF0E010u) ++changed, seen = pixel(control, x, y);
     EXPECT_EQ(0, changed) << std::hex << "pixels of the top left corner changed, one to " << seen << ": " << name;
-    EXPECT_EQ(0x2040C0u, screen.at(150, 150)) << std::hex << name;
+    EXPECT_EQ(0x2040C0u, pixel(control, 150, 150)) << std::hex << name;
   }
   // Out-of-context events arrive as messages of this thread.
   int client_changes = 0;

@@ -190,19 +190,16 @@ TEST_F(WindowProcedure, MaximiseRestoreAndMinimisePostTheirEventsInOrder) {
   settle();
   // The window manager may answer a change of state with further plain resizes; those may
   // follow, but nothing else may come before or between the events of the change.
-  // Pumped until the expected events have come and a marker posted after them is back.
   auto expect_order = [&](const std::vector<int32_t>& expected, bool more_sizes_allowed, const char* what) {
     std::vector<int32_t> got;
-    auto take = [&](const std::vector<waited>& seen) {
-      for (const waited& w : seen)
-        if (w.type != -1 && w.window == 0 &&
-            (w.code == EVENT_SIZE_WINDOW || w.code == EVENT_MINIMIZE_WINDOW || w.code == EVENT_MAXIMIZE_WINDOW ||
-             w.code == EVENT_RESTORE_WINDOW))
-          got.push_back(w.code);
-    };
-    test_time::wait_until([&] { return got.size() >= expected.size(); }, 3000, [&] { take(pump_until(-1, 50)); });
-    PostThreadMessageA(GetCurrentThreadId(), WM_APP + 7, 0, 0);
-    take(pump_until(WM_APP + 7, 2000));
+    test_time::wait_until([&] { return got.size() >= expected.size(); }, 3000,
+                          [&] {
+                            for (const waited& w : handled(window))
+                              if (w.type != -1 && w.window == 0 &&
+                                  (w.code == EVENT_SIZE_WINDOW || w.code == EVENT_MINIMIZE_WINDOW ||
+                                   w.code == EVENT_MAXIMIZE_WINDOW || w.code == EVENT_RESTORE_WINDOW))
+                                got.push_back(w.code);
+                          });
     std::vector<int32_t> head(got.begin(), got.begin() + std::min(got.size(), expected.size()));
     EXPECT_EQ(expected, head) << what;
     for (size_t i = expected.size(); i < got.size(); ++i) {
