@@ -43,10 +43,10 @@ inline bool caught_up(const std::string& windows_file, int ms = 300) {
 }
 
 // A run of sound: start and length in ms, its peak as a share of full scale, the mixer's
-// gaps inside it and since the run before, and its samples outside the gaps.
+// gaps inside it and since the run before, and its samples that are not exact zeros.
 struct sound_run {
   double start_ms, length_ms, peak, gap_ms, gap_before_ms;
-  std::vector<double> heard;
+  std::vector<double> heard = {};
 };
 
 // The runs of sound in the bytes (the louder channel of each frame); silences shorter
@@ -64,24 +64,10 @@ inline std::vector<sound_run> runs(const std::vector<uint8_t>& raw, int gap_ms) 
   size_t start = 0, last_loud = 0, zeros = 0, missed = 0, at_start = 0, at_loud = 0, at_end = 0;
   bool in_run = false;
   auto close_run = [&] {
-    sound_run run{start * kMsPerFrame,
-                  (last_loud + 1 - start) * kMsPerFrame,
-                  0,
-                  (at_loud - at_start) * kMsPerFrame,
-                  (at_start - at_end) * kMsPerFrame,
-                  {}};
-    for (size_t i = start; i <= last_loud;) {
-      size_t zero_run = 0;
-      while (i + zero_run <= last_loud && levels[i + zero_run] == 0) ++zero_run;
-      if (zero_run >= kMixerGap) {
-        i += zero_run;
-        continue;
-      }
-      for (const size_t end = i + std::max<size_t>(zero_run, 1); i < end; ++i) {
-        run.heard.push_back(levels[i]);
-        run.peak = std::max(run.peak, std::abs(levels[i]));
-      }
-    }
+    sound_run run{start * kMsPerFrame, (last_loud + 1 - start) * kMsPerFrame, 0, (at_loud - at_start) * kMsPerFrame,
+                  (at_start - at_end) * kMsPerFrame};
+    for (size_t i = start; i <= last_loud; ++i)
+      if (levels[i] != 0) run.heard.push_back(levels[i]), run.peak = std::max(run.peak, std::abs(levels[i]));
     found.push_back(std::move(run));
     at_end = at_loud;
     in_run = false;

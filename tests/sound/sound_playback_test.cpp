@@ -47,7 +47,7 @@ double heard_ms(const audio_sink::sound_run& run) {
   return static_cast<double>(run.heard.size()) * audio_sink::kMsPerFrame;
 }
 
-// The share of what was heard (outside the mixer's gaps) that lies near a level.
+// The share of what was heard (the exact zeros of the mixer's gaps left out) that lies near a level.
 double share_near(const audio_sink::sound_run& run, double level) {
   size_t close = 0;
   for (double x : run.heard) close += std::fabs(std::fabs(x) - level) < 0.3 * level;
@@ -75,25 +75,6 @@ TEST_F(SoundTest, PlayedSamplesReachTheSink) {
   EXPECT_GT(heard_ms(half), 200) << half.gap_ms << " of " << half.length_ms << " ms in mixer gaps";
   EXPECT_GT(share_near(half, 0.25), 0.8);
   EXPECT_LT(share_near(half, 0.5), 0.1);
-}
-
-TEST_F(SoundTest, PlayingAgainRestartsFromTheBeginning) {
-  std::vector<uint8_t> image = square_image(10 * kSecond);
-  IDirectSoundBuffer* buffer = as_buffer(sound_from_memory(0, image.data()));
-  ASSERT_NE(nullptr, buffer);
-  ASSERT_EQ(1, sound_play(0));
-  ASSERT_TRUE(test_time::wait_until([&] { return play_position(buffer) > 4000; }, 3000)) << "the buffer moves on";
-  DWORD played = play_position(buffer);
-  ASSERT_EQ(DSBSTATUS_PLAYING, status_of(buffer) & DSBSTATUS_PLAYING);
-
-  ASSERT_EQ(1, sound_play(0));
-  DWORD restarted = play_position(buffer);
-  EXPECT_LT(restarted, played / 2) << "played from " << played;
-  EXPECT_EQ(DSBSTATUS_PLAYING, status_of(buffer) & (DSBSTATUS_PLAYING | DSBSTATUS_LOOPING)) << "once, not looping";
-
-  sound_stop(0);
-  EXPECT_EQ(0u, status_of(buffer) & DSBSTATUS_PLAYING);
-  EXPECT_EQ(0u, play_position(buffer)) << "a stopped sound is rewound";
 }
 
 std::string peaks(const std::vector<audio_sink::sound_run>& runs) {
@@ -125,6 +106,7 @@ TEST_F(SoundTest, RollPlayedAgainWhilePlayingStartsAgainAtItsBeginningInTheSink)
   const double played_ms = play_position(buffer) / kBytesPerMs;
   ASSERT_EQ(1, sound_play(1));
   EXPECT_LT(play_position(buffer) / kBytesPerMs, played_ms / 2) << "played again from its start";
+  EXPECT_EQ(DSBSTATUS_PLAYING, status_of(buffer) & (DSBSTATUS_PLAYING | DSBSTATUS_LOOPING)) << "once, not looping";
   ASSERT_TRUE(wait_until_stopped(buffer, 5000));
   const std::vector<audio_sink::sound_run> again = runs_since(from, 20);
   ASSERT_GT(again.size(), once.size()) << "once " << peaks(once) << "; again " << peaks(again);
