@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -367,12 +366,6 @@ class disabled_dll {
   bool ok_ = false;
 };
 
-using clock_type = std::chrono::steady_clock;
-
-double ms_since(clock_type::time_point start) {
-  return std::chrono::duration<double, std::milli>(clock_type::now() - start).count();
-}
-
 // Presses "START" and waits for the nth throw's end; the face the screen then shows.
 int throw_once(app& a, die_watch& watch, size_t n) {
   click(a.button("START"));
@@ -486,7 +479,7 @@ TEST(app_fallback, throws_come_from_the_generator_when_the_source_is_missing_or_
   }
 }
 
-TEST(app_fallback, runs_silently_without_a_sound_device_and_keeps_its_pauses) {
+TEST(app_fallback, runs_silently_without_a_sound_device) {
   // No sound driver at all: the platform's sound system finds no device.
   disabled_dll no_sound_driver("winealsa.drv");
   ASSERT_TRUE(no_sound_driver.ok());
@@ -495,29 +488,18 @@ TEST(app_fallback, runs_silently_without_a_sound_device_and_keeps_its_pauses) {
   ASSERT_TRUE(ready(a));
   die_watch watch(a);
 
-  // Where the click would sound, the pause before the animation's first frame stays.
+  // The cues keep their pauses without a device: SoundWithoutDevice.CuesKeepTheirPauses
+  // measures them in-process, where no other work lies between the ends.
   click(a.button("START"));
-  auto pressed = clock_type::now();
-  ASSERT_TRUE(wait_until([&] { return shown_picture(grab(a.image_gadget())) != 0; }, 3000, 1));
-  double pause = ms_since(pressed);
-  EXPECT_GE(pause, 90) << "from the press to the first frame";
   int face = watch.wait_throws(1);
   EXPECT_GE(face, 1);
   EXPECT_LE(face, 6);
-
-  // "ENDE": the click's pause before the requester, and after it before the end.
   click(a.button("ENDE"));
-  pressed = clock_type::now();
-  HWND box = nullptr;
-  ASSERT_TRUE(wait_until([&] { return (box = a.requester()) != nullptr; }, 5000, 1)) << "statistics requester";
-  EXPECT_GE(ms_since(pressed), 90) << "from ENDE to the requester";
-  box = wait_requester(a);
-  ASSERT_NE(nullptr, box);
+  HWND box = wait_requester(a);
+  ASSERT_NE(nullptr, box) << "statistics requester";
   EXPECT_EQ(1, check_report(requester_lines(box)));
   press_keys({VK_RETURN});  // the requester's default button
-  pressed = clock_type::now();
   EXPECT_EQ(0, a.wait_exit(30000)) << "exit code";
-  EXPECT_GE(ms_since(pressed), 90) << "from closing the requester to the end";
   std::vector<sound_run> runs = sound_runs(20);
   EXPECT_TRUE(runs.empty()) << "nothing reached the sound sink: " << describe(runs);
 }

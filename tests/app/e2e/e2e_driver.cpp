@@ -29,34 +29,30 @@ std::vector<uint8_t> read_file(const std::string& windows_file) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
+// A window of the given class (null: any) and text (null: any); for top-level windows
+// also of the process, and visible.
 struct window_search {
-  DWORD process_id;
+  DWORD process_id;  // 0 for child windows
   const char* class_name;
   const char* title;
   HWND found;
 };
 
-BOOL CALLBACK match_top_level(HWND window, LPARAM data) {
+BOOL CALLBACK match_window(HWND window, LPARAM data) {
   auto* s = reinterpret_cast<window_search*>(data);
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
-  if (pid != s->process_id || !IsWindowVisible(window)) return TRUE;
+  if (s->process_id && (pid != s->process_id || !IsWindowVisible(window))) return TRUE;
   char text[256];
-  if (s->class_name) {
-    GetClassNameA(window, text, sizeof text);
-    if (lstrcmpiA(text, s->class_name) != 0) return TRUE;
-  }
-  if (s->title) {
-    GetWindowTextA(window, text, sizeof text);
-    if (lstrcmpA(text, s->title) != 0) return TRUE;
-  }
+  if (s->class_name && (!GetClassNameA(window, text, sizeof text) || lstrcmpiA(text, s->class_name) != 0)) return TRUE;
+  if (s->title && (GetWindowTextA(window, text, sizeof text), lstrcmpA(text, s->title) != 0)) return TRUE;
   s->found = window;
   return FALSE;
 }
 
 HWND find_top_level(DWORD pid, const char* class_name, const char* title) {
   window_search s{pid, class_name, title, nullptr};
-  EnumWindows(match_top_level, reinterpret_cast<LPARAM>(&s));
+  EnumWindows(match_window, reinterpret_cast<LPARAM>(&s));
   return s.found;
 }
 
@@ -95,29 +91,10 @@ bool app::idle(DWORD deadline_ms) const {
                                        static_cast<UINT>(test_time::scaled_ms(static_cast<int>(deadline_ms))), &answer);
 }
 
-struct child_search {
-  const char* class_name;
-  const char* text;
-  HWND found;
-};
-
-static BOOL CALLBACK match_child(HWND window, LPARAM data) {
-  auto* s = reinterpret_cast<child_search*>(data);
-  char buffer[256];
-  GetClassNameA(window, buffer, sizeof buffer);
-  if (lstrcmpiA(buffer, s->class_name) != 0) return TRUE;
-  if (s->text) {
-    GetWindowTextA(window, buffer, sizeof buffer);
-    if (lstrcmpA(buffer, s->text) != 0) return TRUE;
-  }
-  s->found = window;
-  return FALSE;
-}
-
 HWND app::control(const char* class_name, const char* text) const {
   if (!window) return nullptr;
-  child_search s{class_name, text, nullptr};
-  EnumChildWindows(window, match_child, reinterpret_cast<LPARAM>(&s));
+  window_search s{0, class_name, text, nullptr};
+  EnumChildWindows(window, match_window, reinterpret_cast<LPARAM>(&s));
   return s.found;
 }
 
@@ -326,21 +303,13 @@ std::vector<uint32_t> grab(HWND window) {
   return grab(r);
 }
 
-std::vector<uint32_t> picture(int i) {
-  const uint8_t* file = dice_picture(i);
-  std::vector<uint32_t> pixels;
-  if (!file) return pixels;
-  pixels.resize(300 * 300);
-  for (int y = 0; y < 300; ++y)
-    for (int x = 0; x < 300; ++x) pixels[y * 300 + x] = dice_pictures::colour_at(file, x, y);
-  return pixels;
-}
-
 int shown_picture(const std::vector<uint32_t>& pixels) {
   // Decoded once: the animation's frames are told apart while they show.
   static const std::vector<std::vector<uint32_t>> pictures = [] {
-    std::vector<std::vector<uint32_t>> all;
-    for (int i = 0; i <= 6; ++i) all.push_back(picture(i));
+    std::vector<std::vector<uint32_t>> all(7, std::vector<uint32_t>(300 * 300));
+    for (int i = 0; i <= 6; ++i)
+      for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 300; ++x) all[i][y * 300 + x] = dice_pictures::colour_at(dice_picture(i), x, y);
     return all;
   }();
   for (int i = 0; i <= 6; ++i)

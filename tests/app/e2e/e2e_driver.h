@@ -70,9 +70,7 @@ void press_keys(std::initializer_list<WORD> keys);
 // Screen pixels as 0x00RRGGBB, rows from the top.
 std::vector<uint32_t> grab(const RECT& screen_rect);
 std::vector<uint32_t> grab(HWND window);  // its client area
-// The embedded picture i (0 start, 1..6 faces) decoded from its BMP file, same layout.
-std::vector<uint32_t> picture(int i);
-// The picture (0..6) that the pixels show exactly, or -1.
+// The embedded picture (0 start, 1..6 faces) that the pixels show exactly, or -1.
 int shown_picture(const std::vector<uint32_t>& pixels);
 // Writes a screen rectangle as a 24-bit BMP file.
 bool save_screenshot(const RECT& screen_rect, const std::string& windows_file);
