@@ -18,9 +18,7 @@ struct queued_event {
 };
 
 TEST_F(WindowProcedure, MessagesOfAProgramWindowBecomeQueuedEvents) {
-  ASSERT_NE(0, window_open(4, 0, 0, 200, 100, "events", WINDOW_INVISIBLE));
-  HWND window = window_handle(4);
-  settle();
+  HWND window = open_invisible(4, "events");
   struct row {
     UINT message;
     WPARAM wparam;
@@ -158,9 +156,7 @@ LRESULT CALLBACK swallow_close(HWND, UINT message, WPARAM, LPARAM) {
 LRESULT CALLBACK answer_move(HWND, UINT message, WPARAM, LPARAM) { return message == WM_MOVE ? 5 : CALLBACK_DEFAULT; }
 
 TEST_F(WindowProcedure, ACallbackThatAnswersTakesTheMessageEntirely) {
-  ASSERT_NE(0, window_open(0, 0, 0, 200, 100, "callback", WINDOW_INVISIBLE));
-  HWND window = window_handle(0);
-  settle();
+  HWND window = open_invisible(0, "callback");
   closes_swallowed = 0;
   window_lookup(0)->callback = swallow_close;
   PostMessageA(window, WM_CLOSE, 0, 0);

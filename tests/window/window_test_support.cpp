@@ -23,6 +23,12 @@ std::vector<waited> WindowTest::pump_until(int32_t wanted, int ms) {
   return seen;
 }
 
+HWND WindowTest::open_invisible(intptr_t number, const char* title) {
+  EXPECT_NE(0, window_open(number, 0, 0, 200, 100, title, WINDOW_INVISIBLE)) << title;
+  settle();
+  return window_handle(number);
+}
+
 std::vector<waited> WindowTest::pump(int ms) { return pump_until(0, ms); }
 
 std::vector<waited> WindowTest::handled(HWND window) {

@@ -21,6 +21,8 @@ class WindowTest : public test_runtime::RuntimeTest {
 
   // Waits until ms (scaled by the run's time factor) have passed, recording every non-zero return.
   std::vector<waited> pump(int ms);
+  // Window number opened invisible, 200 x 100, with its messages settled; its handle.
+  HWND open_invisible(intptr_t number, const char* title);
   // Waits until the wanted code comes back or ms (scaled) have passed; everything returned is recorded.
   std::vector<waited> pump_until(int32_t wanted, int ms);
   // Waits until a marker posted to the window comes back with nothing else before it: the
