@@ -42,6 +42,26 @@ inline bool caught_up(const std::string& windows_file, int ms = 300) {
   return test_time::wait_until([&] { return size(windows_file) >= until; }, 5000);
 }
 
+// The bytes without the periods the mixer missed where a sound was sounding: zero runs of
+// kMixerGap frames or more right after a frame at the level of sound. A sound's own
+// silences come after it has faded below that level.
+inline std::vector<uint8_t> without_missed_periods(const std::vector<uint8_t>& raw) {
+  std::vector<uint8_t> kept;
+  auto level = [&](size_t frame) {
+    const int l = static_cast<int16_t>(raw[4 * frame] | raw[4 * frame + 1] << 8);
+    const int r = static_cast<int16_t>(raw[4 * frame + 2] | raw[4 * frame + 3] << 8);
+    return std::max(std::abs(l), std::abs(r));
+  };
+  for (size_t i = 0, frames = raw.size() / kFrameBytes; i < frames;) {
+    size_t zeros = 0;
+    while (i + zeros < frames && level(i + zeros) == 0) ++zeros;
+    const bool cut_off = zeros >= kMixerGap && i > 0 && level(i - 1) >= 200;
+    if (!cut_off) kept.insert(kept.end(), raw.begin() + 4 * i, raw.begin() + 4 * (i + std::max<size_t>(zeros, 1)));
+    i += std::max<size_t>(zeros, 1);
+  }
+  return kept;
+}
+
 // A run of sound: start and length in ms, its peak as a share of full scale, the mixer's
 // gaps inside it and since the run before, and its samples that are not exact zeros.
 struct sound_run {
