@@ -35,13 +35,6 @@ inline std::vector<uint8_t> read(const std::string& windows_file, size_t from = 
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-// Waits until the sink has taken ms more frames (silence included) than it held when
-// called: what was played before the call has reached it then.
-inline bool caught_up(const std::string& windows_file, int ms = 300) {
-  const size_t until = size(windows_file) + static_cast<size_t>(ms / kMsPerFrame) * kFrameBytes;
-  return test_time::wait_until([&] { return size(windows_file) >= until; }, 5000);
-}
-
 // The bytes without the periods the mixer missed where a sound was sounding: zero runs of
 // kMixerGap frames or more right after a frame at the level of sound. A sound's own
 // silences come after it has faded below that level.
@@ -106,6 +99,19 @@ inline std::vector<sound_run> runs(const std::vector<uint8_t>& raw, int gap_ms) 
   }
   if (in_run) close_run();
   return found;
+}
+
+// Waits until the sink has taken ms more frames than it held when called and ends in ms
+// of silence: what was played before the call has all reached it then, however far the
+// mixer lags behind.
+inline bool caught_up(const std::string& windows_file, int ms = 400) {
+  const size_t bytes = static_cast<size_t>(ms / kMsPerFrame) * kFrameBytes, until = size(windows_file) + bytes;
+  return test_time::wait_until(
+      [&] {
+        const size_t now = size(windows_file);
+        return now >= until && runs(read(windows_file, now - bytes), ms).empty();
+      },
+      10000);
 }
 
 }  // namespace audio_sink

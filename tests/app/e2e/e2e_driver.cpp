@@ -393,9 +393,11 @@ bool save_screenshot(const RECT& r, const std::string& file) {
 
 static std::string sink_file() { return windows_path(setting("TESSARIX_WORK") + "/audio.raw"); }
 
-std::vector<sound_run> sound_runs(int gap_ms) { return audio_sink::runs(audio_sink::read(sink_file()), gap_ms); }
+std::vector<sound_run> sound_runs(int gap_ms) {
+  return audio_sink::runs(audio_sink::without_missed_periods(audio_sink::read(sink_file())), gap_ms);
+}
 
-bool sink_caught_up(int ms) { return audio_sink::caught_up(sink_file(), ms); }
+bool sink_caught_up() { return audio_sink::caught_up(sink_file()); }
 
 std::vector<std::string> opened_addresses() {
   std::vector<uint8_t> text = read_file(windows_path(setting("TESSARIX_WORK") + "/opened.txt"));

@@ -98,9 +98,9 @@ class die_watch {
 // start and length in milliseconds; silences shorter than gap_ms join runs.
 using sound_run = audio_sink::sound_run;
 std::vector<sound_run> sound_runs(int gap_ms);
-// Waits until the sink has taken ms more of sound (silence included) than it held when
-// called: what the program played before the call has reached it then.
-bool sink_caught_up(int ms = 300);
+// Waits until what the program played before the call has all reached the sink
+// (audio_sink::caught_up).
+bool sink_caught_up();
 // Lines the stand-in browser launcher recorded, one per address it was given.
 std::vector<std::string> opened_addresses();
 
