@@ -10,19 +10,20 @@
 #include "runtime/core/random.h"
 #include "runtime/core/runtime.h"
 #include "runtime/core/strbuf.h"
+#include "tests/test_runtime.h"
 
 namespace {
 
 // Each test starts from the tally as the program starts (all zero) on a fresh string
 // heap; the tally's string variables die with the heap, so they are cleared with it.
-class DiceTally : public ::testing::Test {
+class DiceTally : public test_runtime::RuntimeTest {
  protected:
   void SetUp() override {
-    runtime_start();
+    RuntimeTest::SetUp();
     dice_tally = dice_tally_record{};
   }
   void TearDown() override {
-    runtime_end_libraries();
+    RuntimeTest::TearDown();
     dice_tally = dice_tally_record{};
   }
 

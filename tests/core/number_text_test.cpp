@@ -11,14 +11,12 @@
 #include "runtime/core/number_text.h"
 #include "runtime/core/runtime.h"
 #include "runtime/core/strbuf.h"
+#include "tests/test_runtime.h"
 
 namespace {
 
-class NumberText : public ::testing::Test {
+class NumberText : public test_runtime::RuntimeTest {
  protected:
-  void SetUp() override { runtime_start(); }
-  void TearDown() override { runtime_end_libraries(); }
-
   // Appends behind a marker and checks the position and the zero byte behind the text.
   template <class Append>
   std::string appended(Append append) {

@@ -7,9 +7,7 @@
 
 namespace {
 
-using gadget_tests::pump;
 using gadget_tests::queued;
-using gadget_tests::take_all;
 using gadget_tests::take_gadget_events;
 using gadget_tests::WindowFixture;
 using test_access::accessible_name;
@@ -106,39 +104,19 @@ TEST_F(ImageGadget, TakesThePicturesSizeWhateverSizeWasGiven) {
   EXPECT_EQ(16, window_size(empty).cx);
 }
 
-// The colour (0xRRGGBB) of screen pixels, read back from the screen itself.
-class screen_reader {
- public:
-  explicit screen_reader(RECT area) : area_(area) {
-    const int32_t w = area.right - area.left, h = area.bottom - area.top;
-    bitmap_ = dib_create(w, -h, 32);
-    DIBSECTION s{};
-    GetObjectA(bitmap_, sizeof s, &s);
-    bits_ = static_cast<const uint32_t*>(s.dsBm.bmBits);
-    width_ = w;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HGDIOBJ old = SelectObject(memory, bitmap_);
-    BitBlt(memory, 0, 0, w, h, screen, area.left, area.top, SRCCOPY);
-    SelectObject(memory, old);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-  }
-  ~screen_reader() { DeleteObject(bitmap_); }
-  uint32_t at(int32_t x, int32_t y) const { return bits_[y * width_ + x] & 0xFFFFFF; }
+// The colour (0xRRGGBB) of a control's client pixel, read back through its own device
+// context: what its painting left, whether or not the display has shown it yet.
+uint32_t pixel(HWND control, int x, int y) {
+  HDC dc = GetDC(control);
+  const COLORREF c = GetPixel(dc, x, y);
+  ReleaseDC(control, dc);
+  return static_cast<uint32_t>(GetRValue(c)) << 16 | GetGValue(c) << 8 | GetBValue(c);
+}
 
- private:
-  RECT area_;
-  HBITMAP bitmap_;
-  const uint32_t* bits_;
-  int32_t width_;
-};
-
-RECT client_on_screen(HWND control) {
-  RECT r{};
-  GetClientRect(control, &r);
-  MapWindowPoints(control, nullptr, reinterpret_cast<POINT*>(&r), 2);
-  return r;
+// Handles the thread's messages until the control has no part left to paint.
+bool painted(HWND control) {
+  return test_time::wait_until([&] { return !GetUpdateRect(control, nullptr, FALSE); }, 3000,
+                               [] { test_time::pump_messages(); });
 }
 
 TEST_F(ImageGadget, NewPictureIsOnScreenWhenSetStateReturns) {
@@ -149,35 +127,26 @@ TEST_F(ImageGadget, NewPictureIsOnScreenWhenSetStateReturns) {
   for (HANDLE face : faces) ASSERT_NE(nullptr, face);
   ASSERT_NE(0, gadget_image(4, 10, 10, 300, 300, faces[0]));
   HWND control = control_of(4);
-  SetForegroundWindow(window);
-  pump(300);
-  {
-    const screen_reader screen(client_on_screen(control));
-    ASSERT_EQ(0x2040C0u, screen.at(150, 150)) << std::hex << "the first face after painting";
-  }
+  ASSERT_TRUE(painted(control));
+  ASSERT_EQ(0x2040C0u, pixel(control, 150, 150)) << std::hex << "the first face after painting";
 
   const struct {
     int index;
     uint32_t colour, corner;
   } switches[] = {{1, 0xC02040, 0x10E0F0}, {2, 0x20C040, 0x000000}, {0, 0x2040C0, 0xF0E010}, {1, 0xC02040, 0x10E0F0}};
   for (const auto& s : switches) {
-    // The animation's pause, during which no message is handled. NOTE: under Wine a
-    // window's freshly painted pixels reach the screen right away only when the thread has
-    // not handled messages for a while; straight after a pump they lag. The pause covers
-    // that here as it does in the program.
-    Sleep(100);
     gadget_set_state(4, reinterpret_cast<intptr_t>(faces[s.index]));
-    const screen_reader screen(client_on_screen(control));
-    EXPECT_EQ(s.colour, screen.at(150, 150)) << std::hex << "face " << s.index << " centre";
-    EXPECT_EQ(s.colour, screen.at(299, 299)) << std::hex << "face " << s.index << " bottom right";
-    EXPECT_EQ(s.corner, screen.at(5, 5)) << std::hex << "face " << s.index << " top left, drawn upright";
+    EXPECT_EQ(s.colour, pixel(control, 150, 150)) << std::hex << "face " << s.index << " centre";
+    EXPECT_EQ(s.colour, pixel(control, 299, 299)) << std::hex << "face " << s.index << " bottom right";
+    EXPECT_EQ(s.corner, pixel(control, 5, 5)) << std::hex << "face " << s.index << " top left, drawn upright";
   }
 
-  // A disabled gadget looks the same.
+  // A disabled gadget looks the same once it has painted again.
   EnableWindow(control, FALSE);
-  const screen_reader screen(client_on_screen(control));
-  EXPECT_EQ(0xC02040u, screen.at(150, 150)) << std::hex;
-  EXPECT_EQ(0x10E0F0u, screen.at(5, 5)) << std::hex;
+  InvalidateRect(control, nullptr, TRUE);
+  ASSERT_TRUE(painted(control));
+  EXPECT_EQ(0xC02040u, pixel(control, 150, 150)) << std::hex;
+  EXPECT_EQ(0x10E0F0u, pixel(control, 5, 5)) << std::hex;
 }
 
 TEST_F(ImageGadget, RightDoubleClickPostsType3AndSwallowsItsRelease) {
@@ -351,8 +320,7 @@ TEST_F(ImageGadget, NameIsForAssistiveToolsAndNeverDrawn) {
   ASSERT_NE(nullptr, face);
   ASSERT_NE(0, gadget_image(4, 10, 10, 300, 300, face));
   HWND control = control_of(4);
-  SetForegroundWindow(window);
-  pump(300);
+  ASSERT_TRUE(painted(control));
 
   name_changes.clear();
   HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr, note_name_change,
@@ -360,27 +328,33 @@ TEST_F(ImageGadget, NameIsForAssistiveToolsAndNeverDrawn) {
   ASSERT_NE(nullptr, hook);
   const char* const names[] = {"W\xFCrfel", "W\xFCrfel: 4", "W\xFCrfel: 6"};
   for (const char* name : names) {
-    Sleep(100);  // as in the throw: the pixels of the last paint have reached the screen
     EXPECT_EQ(1, gadget_set_name(4, name));
     char text[64] = {};
     GetWindowTextA(control, text, sizeof text);
     EXPECT_STREQ(name, text);
     EXPECT_EQ(name, accessible_name(control));
     // The picture stays untouched: no text, no background of the class's own painting.
-    const screen_reader screen(client_on_screen(control));
+    ASSERT_TRUE(painted(control));
     int changed = 0;
     uint32_t seen = 0xF0E010;
     for (int32_t y = 0; y < 20; ++y)
       for (int32_t x = 0; x < 20; ++x)
-        if (screen.at(x, y) != 0xF0E010u) ++changed, seen = screen.at(x, y);
+        if (pixel(control, x, y) != 0xF0E010u) ++changed, seen = pixel(control, x, y);
     EXPECT_EQ(0, changed) << std::hex << "pixels of the top left corner changed, one to " << seen << ": " << name;
-    EXPECT_EQ(0x2040C0u, screen.at(150, 150)) << std::hex << name;
+    EXPECT_EQ(0x2040C0u, pixel(control, 150, 150)) << std::hex << name;
   }
-  pump(200);  // out-of-context events arrive as messages of this thread
-  UnhookWinEvent(hook);
+  // Out-of-context events arrive as messages of this thread.
   int client_changes = 0;
-  for (const name_change& c : name_changes)
-    client_changes += c.window == control && c.object == OBJID_CLIENT && c.child == CHILDID_SELF;
+  test_time::wait_until(
+      [&] {
+        client_changes = 0;
+        for (const name_change& c : name_changes)
+          client_changes += c.window == control && c.object == OBJID_CLIENT && c.child == CHILDID_SELF;
+        return client_changes >= 3;
+      },
+      2000, [] { test_time::pump_messages(); });
+  test_time::pump_messages(0);
+  UnhookWinEvent(hook);
   EXPECT_EQ(3, client_changes) << "one name change of the client object per name, of " << name_changes.size();
 
   EXPECT_EQ(0, gadget_set_name(99, "W\xFCrfel")) << "no gadget of that number";

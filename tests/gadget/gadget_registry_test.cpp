@@ -7,8 +7,8 @@
 namespace {
 
 using gadget_tests::queued;
-using gadget_tests::take_all;
 using gadget_tests::take_gadget_events;
+using gadget_tests::take_queued;
 using gadget_tests::WindowFixture;
 
 class GadgetRegistry : public WindowFixture {};
@@ -159,7 +159,7 @@ TEST_F(GadgetRegistry, GadgetEventsNameTheRuntimeWindow) {
   gadget_post_event(control, 2);  // merged with the identical last event
   gadget_post_event(control, 3);
   const std::vector<queued> expected = {{EVENT_GADGET, 9, 0, 2}, {EVENT_GADGET, 9, 0, 3}};
-  EXPECT_EQ(expected, take_all());
+  EXPECT_EQ(expected, take_queued());
 
   // A top-level window without the property is its own top window.
   HWND loose = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, program_module(), nullptr);
@@ -167,19 +167,18 @@ TEST_F(GadgetRegistry, GadgetEventsNameTheRuntimeWindow) {
   DestroyWindow(loose);
 }
 
-TEST(GadgetWithoutList, CreationFailsAndTouchesNoSlot) {
-  runtime_start();
+using GadgetLibrary = test_runtime::RuntimeTest;
+
+TEST_F(GadgetLibrary, WithoutAListCreationFailsAndTouchesNoSlot) {
   EXPECT_EQ(nullptr, gadget_list_use(nullptr)) << "no window opened, no current list";
   EXPECT_EQ(0, gadget_button(1, 0, 0, 50, 20, "START", 1));
   EXPECT_EQ(0, gadget_button(OBJECT_ANY, 0, 0, 50, 20, "ENDE"));
   EXPECT_EQ(0, gadget_image(4, 0, 0, 50, 20, nullptr));
   EXPECT_EQ(nullptr, gadget_lookup(1));
   EXPECT_EQ(nullptr, gadget_lookup(4));
-  runtime_end_libraries();
 }
 
-TEST(GadgetLibrary, StartsWithTheGuiFontAndAnEmptyStack) {
-  runtime_start();
+TEST_F(GadgetLibrary, StartsWithTheGuiFontAndAnEmptyStack) {
   gadget_library_state* state = gadget_state();
   ASSERT_NE(nullptr, state);
   EXPECT_EQ(GetStockObject(DEFAULT_GUI_FONT), state->font);
@@ -190,7 +189,6 @@ TEST(GadgetLibrary, StartsWithTheGuiFontAndAnEmptyStack) {
   EXPECT_EQ(nullptr, state->aux_window);
   ASSERT_NE(nullptr, state->table);
   EXPECT_EQ(50, state->table->slot_count);
-  runtime_end_libraries();
 }
 
 }  // namespace

@@ -3,15 +3,12 @@
 
 #include "runtime/core/runtime.h"
 #include "runtime/image/image.h"
+#include "tests/test_runtime.h"
 #include "tests/image/image_files.h"
 
 namespace {
 
-class Image : public ::testing::Test {
- protected:
-  void SetUp() override { runtime_start(); }
-  void TearDown() override { runtime_end_libraries(); }
-};
+using Image = test_runtime::RuntimeTest;
 
 // The DIB section behind a handle; dsBm.bmBits is null when the handle is none.
 DIBSECTION section_of(HANDLE handle) {

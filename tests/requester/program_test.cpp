@@ -9,6 +9,9 @@
 
 #include "runtime/core/runtime.h"
 #include "runtime/requester/requester.h"
+#include "tests/test_runtime.h"
+#include "tests/test_time.h"
+#include "tests/wine_paths.h"
 
 namespace {
 
@@ -70,25 +73,16 @@ std::string output_of(const char* file, const char* parameters, const char* dire
 std::string browser_log() {
   const char* log = std::getenv("TESSARIX_BROWSER_LOG");
   if (!log || !*log) return "";
-  // NOTE: the host's root is drive Z: under Wine.
-  std::string path = std::string("Z:") + log;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                            nullptr);
+  HANDLE file = CreateFileA(wine_paths::windows_path(log).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return "";
   std::string text = read_all(file);
   CloseHandle(file);
   return text;
 }
 
-bool browser_was_given(const std::string& address, DWORD within_ms) {
-  DWORD start = GetTickCount();
-  for (;;) {
-    if (browser_log().find(address) != std::string::npos) return true;
-    if (GetTickCount() - start >= within_ms) return false;
-    Sleep(100);
-  }
+bool browser_was_given(const std::string& address, int within_ms) {
+  return test_time::wait_until([&] { return browser_log().find(address) != std::string::npos; }, within_ms, 100);
 }
 
 // An address no test has used before, so that the shared log cannot answer for another run.
@@ -138,11 +132,7 @@ class box_closer {
   volatile LONG closed_ = 0;
 };
 
-class Program : public ::testing::Test {
- protected:
-  void SetUp() override { runtime_start(); }
-  void TearDown() override { runtime_end_libraries(); }
-};
+using Program = test_runtime::RuntimeTest;
 
 TEST_F(Program, KeptProgramGivesItsRecordAndTheOutputOfItsPipe) {
   intptr_t handle = program_run(child_path().c_str(), "write hello-from-child", "", PROGRAM_KEEP | PROGRAM_READ);

@@ -11,6 +11,7 @@
 
 #include "runtime/core/runtime.h"
 #include "runtime/requester/requester.h"
+#include "tests/test_runtime.h"
 #include "tests/test_time.h"
 
 namespace {
@@ -36,19 +37,8 @@ HWND make_window(const char* title, DWORD ex_style, bool visible) {
 
 // Dispatches this thread's messages until the condition holds or the time (scaled by the
 // run's time factor) is up.
-bool pump_until(const std::function<bool()>& condition, DWORD within_ms) {
-  within_ms = test_time::scaled_ms(within_ms);
-  DWORD start = GetTickCount();
-  for (;;) {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-    if (condition()) return true;
-    if (GetTickCount() - start >= within_ms) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-  }
+bool pump_until(const std::function<bool()>& condition, int within_ms) {
+  return test_time::wait_until(condition, within_ms, [] { test_time::pump_messages(20); });
 }
 
 void pump_for(DWORD ms) {
@@ -126,13 +116,12 @@ int32_t show_requester(const char* title, const std::function<void(HWND box)>& i
   return result;
 }
 
-class Requester : public ::testing::Test {
+class Requester : public test_runtime::RuntimeTest {
  protected:
-  void SetUp() override { runtime_start(); }
   void TearDown() override {
     for (HWND window : windows_) DestroyWindow(window);
-    pump_for(50);
-    runtime_end_libraries();
+    test_time::pump_messages(0);
+    RuntimeTest::TearDown();
   }
   HWND window(const char* title, DWORD ex_style = 0, bool visible = true) {
     HWND made = make_window(title, ex_style, visible);

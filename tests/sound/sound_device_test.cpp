@@ -1,6 +1,9 @@
+#include <algorithm>
 #include <cstring>
 
 #include "app/assets.h"
+#include "runtime/gadget/gadget.h"
+#include "runtime/window/window.h"
 #include "tests/sound/sound_test_support.h"
 
 namespace {
@@ -46,8 +49,9 @@ TEST_F(SoundTest, InitMakesAHiddenWindowThatSurvivesACloseRequest) {
 // NOTE: a buffer cannot be watched past the end: the end lets go of the device and of
 // the sound module, and the device takes any buffer still referenced down with it. That
 // every sound is freed is watched where the device lives on, at a second start.
-TEST(SoundDevice, EndLetsGoOfEverythingAndTheDeviceStartsAgain) {
-  runtime_start();
+using SoundDevice = test_runtime::RuntimeTest;
+
+TEST_F(SoundDevice, EndLetsGoOfEverythingAndTheDeviceStartsAgain) {
   ASSERT_NE(0, sound_init());
   std::vector<uint8_t> click = wav_test::click_image();
   ASSERT_NE(0, sound_from_memory(0, click.data()));
@@ -66,7 +70,35 @@ TEST(SoundDevice, EndLetsGoOfEverythingAndTheDeviceStartsAgain) {
   EXPECT_NE(nullptr, multimedia_window());
   EXPECT_EQ(0, sound_play(0));
   EXPECT_NE(0, sound_from_memory(0, click.data()));
+}
+
+std::vector<HWND> destroyed;
+
+LRESULT CALLBACK note_destroyed(int code, WPARAM wparam, LPARAM lparam) {
+  if (code == HCBT_DESTROYWND) destroyed.push_back(reinterpret_cast<HWND>(wparam));
+  return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+// The runtime's end takes its libraries down in their order: the sound device first, then
+// the gadget library's own window, then the program's windows.
+TEST(RuntimeEnd, EndsTheSoundDeviceThenTheGadgetsThenTheWindows) {
+  runtime_start();
+  ASSERT_NE(0, sound_init());
+  ASSERT_NE(0, window_open(0, 0, 0, 200, 100, "end", WINDOW_INVISIBLE));
+  HWND windows[] = {multimedia_window(),
+                    CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr),
+                    window_handle(0)};
+  gadget_state()->aux_window = windows[1];
+  HHOOK hook = SetWindowsHookExA(WH_CBT, note_destroyed, nullptr, GetCurrentThreadId());
+  ASSERT_NE(nullptr, hook);
+  destroyed.clear();
   runtime_end_libraries();
+  UnhookWindowsHookEx(hook);
+  std::vector<size_t> order;
+  for (HWND w : windows) order.push_back(std::find(destroyed.begin(), destroyed.end(), w) - destroyed.begin());
+  EXPECT_LT(order[0], order[1]) << "the sound device's window before the gadgets'";
+  EXPECT_LT(order[1], order[2]) << "the gadgets' window before window 0";
+  EXPECT_LT(order[2], destroyed.size()) << "window 0 went";
 }
 
 TEST_F(SoundTest, SecondInitMakesANewTableAndFreesTheSoundsOfTheOld) {

@@ -6,9 +6,9 @@
 #include "app/dice_tally.h"
 #include "app/sound_cues.h"
 #include "runtime/core/registry.h"
-#include "runtime/core/runtime.h"
 #include "runtime/sound/sound.h"
 #include "tests/sound/wav_images.h"
+#include "tests/test_runtime.h"
 
 namespace {
 
@@ -25,15 +25,14 @@ void expect_every_call_does_nothing(const char* when) {
   EXPECT_EQ(0, sound_free(0));
 }
 
-TEST(SoundWithoutDevice, CallsBeforeInitDoNothing) {
-  runtime_start();
+using SoundWithoutDevice = test_runtime::RuntimeTest;
+
+TEST_F(SoundWithoutDevice, CallsBeforeInitDoNothing) {
   expect_every_call_does_nothing("before sound_init");
   sound_end();
-  runtime_end_libraries();
 }
 
-TEST(SoundWithoutDevice, InitReportsFailureAndTheProgramRunsOnSilently) {
-  runtime_start();
+TEST_F(SoundWithoutDevice, InitReportsFailureAndTheProgramRunsOnSilently) {
   EXPECT_EQ(0, sound_init());
   expect_every_call_does_nothing("after a failed sound_init");
   EXPECT_EQ(0, sound_init()) << "asking again changes nothing";
@@ -41,13 +40,11 @@ TEST(SoundWithoutDevice, InitReportsFailureAndTheProgramRunsOnSilently) {
   sound_end();
   EXPECT_EQ(nullptr, FindWindowA("MultimediaBase Class", nullptr));
   expect_every_call_does_nothing("after sound_end");
-  runtime_end_libraries();
 }
 
 // The program's cues on the same system: nothing is heard, yet each cue keeps the pause
 // its click would have had, so a silent throw takes as long as one with sound.
-TEST(SoundWithoutDevice, CuesKeepTheirPauses) {
-  runtime_start();
+TEST_F(SoundWithoutDevice, CuesKeepTheirPauses) {
   dice_tally.sound_ok = 0;
   dice_sound_start();
   dice_sound_load();
@@ -72,7 +69,6 @@ TEST(SoundWithoutDevice, CuesKeepTheirPauses) {
   }
 
   sound_end();
-  runtime_end_libraries();
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "app/assets.h"
+#include "tests/audio_sink.h"
 #include "tests/sound/sound_test_support.h"
+#include "tests/wine_paths.h"
 
 namespace {
 
@@ -21,122 +23,35 @@ using sound_test::wait_until_stopped;
 constexpr size_t kSecond = 22050;  // samples of the test sounds
 
 // The test's ALSA device writes every frame it is given to this file (the Unix path
-// comes in TESSARIX_AUDIO_SINK; Wine shows the Unix root as drive Z:).
-std::string sink_path() {
-  char unix_path[MAX_PATH] = "";
-  GetEnvironmentVariableA("TESSARIX_AUDIO_SINK", unix_path, sizeof(unix_path));
-  std::string path = std::string("Z:") + unix_path;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
+// comes in TESSARIX_AUDIO_SINK).
+std::string sink_path() { return wine_paths::windows_path(wine_paths::setting("TESSARIX_AUDIO_SINK")); }
+
+size_t sink_size() { return audio_sink::size(sink_path()); }
+
+// The runs of sound that reached the sink since from, once it has caught up.
+std::vector<audio_sink::sound_run> runs_since(size_t from, int gap_ms) {
+  EXPECT_TRUE(audio_sink::caught_up(sink_path()));
+  return audio_sink::runs(audio_sink::without_missed_periods(audio_sink::read(sink_path(), from)), gap_ms);
 }
 
-std::vector<uint8_t> read_sink(size_t from) {
-  std::vector<uint8_t> bytes;
-  HANDLE file = CreateFileA(sink_path().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
-  LARGE_INTEGER size{};
-  GetFileSizeEx(file, &size);
-  if (static_cast<size_t>(size.QuadPart) > from) {
-    bytes.resize(static_cast<size_t>(size.QuadPart) - from);
-    LARGE_INTEGER offset{};
-    offset.QuadPart = static_cast<LONGLONG>(from);
-    SetFilePointerEx(file, offset, nullptr, FILE_BEGIN);
-    DWORD read = 0;
-    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-    bytes.resize(read);
-  }
-  CloseHandle(file);
-  return bytes;
-}
-
-size_t sink_size() {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExA(sink_path().c_str(), GetFileExInfoStandard, &data)) return 0;
-  return static_cast<size_t>(static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow);
-}
-
-// What the sink heard: the samples (as shares of full scale) from the first to the last
-// that is not silent, and how many of them lie near a given level.
-// NOTE: a mixer that falls behind (Wine's, when the machine is slow or emulated) fills its
-// missed periods with exact zeros, hundreds of frames long, in the middle of a sound. They
-// say nothing about the level we asked for, so the level is judged on the rest; the span
-// from first to last sounding sample keeps them, since it measures time.
-constexpr size_t kMixerGap = 64;
-
-struct heard {
-  std::vector<double> sounding;
-  std::vector<double> judged;  // the sounding samples outside the mixer's gaps
-  size_t gap_samples = 0;
-  // How long it sounded, without the mixer's gaps.
-  double heard_samples() const { return static_cast<double>(judged.size()); }
-  double share_near(double level) const {
-    size_t close = 0;
-    for (double x : judged) close += std::fabs(std::fabs(x) - level) < 0.3 * level;
-    return judged.empty() ? 0 : static_cast<double>(close) / judged.size();
-  }
-};
-
-// NOTE: the frames' format is the sound driver's choice, not ours: Wine's mixer hands
-// ALSA 32-bit floats here, resampled from the buffer's rate. The bytes are read as floats
-// when all of them make plausible samples, and as 16-bit integers otherwise; either way
-// silence is all zeros, and a square wave keeps its level through the resampling apart
-// from a little ringing at each edge.
-heard listen(const std::vector<uint8_t>& bytes) {
-  std::vector<double> samples;
-  size_t floats = bytes.size() / 4, plausible = 0, nonzero = 0;
-  for (size_t i = 0; i < floats; ++i) {
-    float x;
-    std::memcpy(&x, bytes.data() + 4 * i, 4);
-    if (x == 0) continue;
-    ++nonzero;
-    plausible += std::isfinite(x) && std::fabs(x) <= 1.5f && std::fabs(x) > 1e-7f;
-  }
-  if (nonzero && plausible == nonzero) {
-    for (size_t i = 0; i < floats; ++i) {
-      float x;
-      std::memcpy(&x, bytes.data() + 4 * i, 4);
-      samples.push_back(x);
-    }
-  } else {
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-      int16_t x;
-      std::memcpy(&x, bytes.data() + i, 2);
-      samples.push_back(x / 32768.0);
-    }
-  }
-  heard result;
-  size_t first = samples.size(), last = 0;
-  for (size_t i = 0; i < samples.size(); ++i)
-    if (std::fabs(samples[i]) > 0.02) {
-      if (first == samples.size()) first = i;
-      last = i;
-    }
-  if (first < samples.size()) result.sounding.assign(samples.begin() + first, samples.begin() + last + 1);
-  const std::vector<double>& all = result.sounding;
-  for (size_t i = 0; i < all.size();) {
-    size_t zeros = 0;
-    while (i + zeros < all.size() && all[i + zeros] == 0) ++zeros;
-    if (zeros >= kMixerGap) {
-      result.gap_samples += zeros;
-      i += zeros;
-      continue;
-    }
-    const size_t end = i + std::max<size_t>(zeros, 1);
-    result.judged.insert(result.judged.end(), all.begin() + i, all.begin() + end);
-    i = end;
-  }
-  return result;
-}
-
-// Plays number 0 once and returns what reached the sink meanwhile.
-heard play_and_listen(IDirectSoundBuffer* buffer) {
+// Plays number 0 once; what reached the sink meanwhile, as one run.
+audio_sink::sound_run play_and_listen(IDirectSoundBuffer* buffer) {
   size_t from = sink_size();
   EXPECT_EQ(1, sound_play(0));
   EXPECT_TRUE(wait_until_stopped(buffer, 5000));
-  Sleep(300);  // the mixer's last periods
-  return listen(read_sink(from));
+  std::vector<audio_sink::sound_run> runs = runs_since(from, 1 << 20);
+  return runs.empty() ? audio_sink::sound_run{} : runs[0];
+}
+
+double heard_ms(const audio_sink::sound_run& run) {
+  return static_cast<double>(run.heard.size()) * audio_sink::kMsPerFrame;
+}
+
+// The share of what was heard (the exact zeros of the mixer's gaps left out) that lies near a level.
+double share_near(const audio_sink::sound_run& run, double level) {
+  size_t close = 0;
+  for (double x : run.heard) close += std::fabs(std::fabs(x) - level) < 0.3 * level;
+  return run.heard.empty() ? 0 : static_cast<double>(close) / static_cast<double>(run.heard.size());
 }
 
 TEST_F(SoundTest, PlayedSamplesReachTheSink) {
@@ -144,83 +59,70 @@ TEST_F(SoundTest, PlayedSamplesReachTheSink) {
   IDirectSoundBuffer* buffer = as_buffer(sound_from_memory(0, image.data()));
   ASSERT_NE(nullptr, buffer);
   // The device writes its first frames a little after it opens.
-  for (DWORD start = GetTickCount(); !sink_size() && GetTickCount() - start < 3000;) Sleep(20);
-  ASSERT_NE(0u, sink_size()) << "nothing reaches " << sink_path();
+  ASSERT_TRUE(audio_sink::caught_up(sink_path(), 1)) << "nothing reaches " << sink_path();
 
-  size_t from = sink_size();
-  Sleep(300);
-  heard quiet = listen(read_sink(from));
-  EXPECT_EQ(0u, quiet.sounding.size()) << "nothing plays yet";
+  EXPECT_TRUE(runs_since(sink_size(), 20).empty()) << "nothing plays yet";
 
-  heard full = play_and_listen(buffer);
-  // A quarter second at a rate of at least 8000 Hz.
-  EXPECT_GT(full.sounding.size(), 2000u);
-  EXPECT_GT(full.share_near(0.5), 0.8) << "the square wave at half of full scale; " << full.gap_samples << " of "
-                                       << full.sounding.size() << " samples in mixer gaps";
+  // A quarter second, played once: what sounded is most of it and no more.
+  audio_sink::sound_run full = play_and_listen(buffer);
+  EXPECT_GT(heard_ms(full), 200) << full.gap_ms << " of " << full.length_ms << " ms in mixer gaps";
+  EXPECT_LT(heard_ms(full), 300);
+  EXPECT_GT(share_near(full, 0.5), 0.8) << "the square wave at half of full scale";
 
   // Volume 50 is -6.03 dB: the same wave at a quarter of full scale.
   ASSERT_EQ(1, sound_set_volume(0, 50));
-  heard half = play_and_listen(buffer);
-  EXPECT_GT(half.sounding.size(), 2000u);
-  EXPECT_GT(half.share_near(0.25), 0.8) << half.gap_samples << " of " << half.sounding.size() << " in mixer gaps";
-  EXPECT_LT(half.share_near(0.5), 0.1);
+  audio_sink::sound_run half = play_and_listen(buffer);
+  EXPECT_GT(heard_ms(half), 200) << half.gap_ms << " of " << half.length_ms << " ms in mixer gaps";
+  EXPECT_GT(share_near(half, 0.25), 0.8);
+  EXPECT_LT(share_near(half, 0.5), 0.1);
 }
 
-TEST_F(SoundTest, PlayingAgainRestartsFromTheBeginning) {
-  std::vector<uint8_t> image = square_image(10 * kSecond);
-  IDirectSoundBuffer* buffer = as_buffer(sound_from_memory(0, image.data()));
-  ASSERT_NE(nullptr, buffer);
-  ASSERT_EQ(1, sound_play(0));
-  Sleep(300);
-  DWORD played = play_position(buffer);
-  ASSERT_EQ(DSBSTATUS_PLAYING, status_of(buffer) & DSBSTATUS_PLAYING);
-  ASSERT_GT(played, 4000u) << "the buffer should have moved on";
-
-  ASSERT_EQ(1, sound_play(0));
-  DWORD restarted = play_position(buffer);
-  EXPECT_LT(restarted, played / 2) << "played from " << played;
-  EXPECT_EQ(DSBSTATUS_PLAYING, status_of(buffer) & (DSBSTATUS_PLAYING | DSBSTATUS_LOOPING)) << "once, not looping";
-
-  sound_stop(0);
-  EXPECT_EQ(0u, status_of(buffer) & DSBSTATUS_PLAYING);
-  EXPECT_EQ(0u, play_position(buffer)) << "a stopped sound is rewound";
+std::string peaks(const std::vector<audio_sink::sound_run>& runs) {
+  std::string text;
+  for (const audio_sink::sound_run& r : runs) text += std::to_string(static_cast<int>(r.peak * 1000)) + " ";
+  return text;
 }
 
-// The program's rolling die played again while it still plays, as a quick second "START"
-// would: the sink hears the part played so far and then the whole roll again from its
-// beginning, so the run grows by that part. A roll not restarted would not grow; one
-// restarted elsewhere would grow by another amount.
+// The program's rolling die, a train of ticks, played again while it still plays, as a
+// quick second "START" would: the sink hears the ticks played so far and then every tick
+// of the roll from its first. A roll not restarted would sound once; one restarted
+// elsewhere would not repeat its first ticks.
 TEST_F(SoundTest, RollPlayedAgainWhilePlayingStartsAgainAtItsBeginningInTheSink) {
   IDirectSoundBuffer* buffer = as_buffer(sound_from_memory(1, dice_roll_sound));
   ASSERT_NE(nullptr, buffer);
-  for (DWORD start = GetTickCount(); !sink_size() && GetTickCount() - start < 3000;) Sleep(20);
-  ASSERT_NE(0u, sink_size()) << "nothing reaches " << sink_path();
-  // The roll sounds from 7.5 ms to 442 ms of its data, 64 bytes to the millisecond.
-  constexpr double kSoundingMs = 434.4, kBytesPerMs = 64;
+  ASSERT_TRUE(audio_sink::caught_up(sink_path(), 1)) << "nothing reaches " << sink_path();
+  constexpr double kBytesPerMs = 64;  // of the roll's data
 
   size_t from = sink_size();
   ASSERT_EQ(1, sound_play(1));
   ASSERT_TRUE(wait_until_stopped(buffer, 5000));
-  Sleep(300);
-  const double once = listen(read_sink(from)).heard_samples();
-  ASSERT_GT(once, 1000);
+  const std::vector<audio_sink::sound_run> once = runs_since(from, 20);
+  ASSERT_GE(once.size(), 4u) << "the roll's ticks: " << peaks(once);
 
   from = sink_size();
   ASSERT_EQ(1, sound_play(1));
-  for (DWORD start = GetTickCount(); play_position(buffer) < 200 * kBytesPerMs && GetTickCount() - start < 2000;)
-    Sleep(1);
+  test_time::wait_until([&] { return play_position(buffer) >= 200 * kBytesPerMs; }, 2000, 1);
   ASSERT_EQ(DSBSTATUS_PLAYING, status_of(buffer) & DSBSTATUS_PLAYING) << "still playing when pressed again";
   const double played_ms = play_position(buffer) / kBytesPerMs;
   ASSERT_EQ(1, sound_play(1));
-  EXPECT_LT(play_position(buffer) / kBytesPerMs, 20) << "played again from its start";
+  EXPECT_LT(play_position(buffer) / kBytesPerMs, played_ms / 2) << "played again from its start";
+  EXPECT_EQ(DSBSTATUS_PLAYING, status_of(buffer) & (DSBSTATUS_PLAYING | DSBSTATUS_LOOPING)) << "once, not looping";
   ASSERT_TRUE(wait_until_stopped(buffer, 5000));
-  Sleep(300);
-  const double again = listen(read_sink(from)).heard_samples();
-  const double grown_ms = (again - once) / once * kSoundingMs;
+  const std::vector<audio_sink::sound_run> again = runs_since(from, 20);
+  ASSERT_GT(again.size(), once.size()) << "once " << peaks(once) << "; again " << peaks(again);
+  const size_t before = again.size() - once.size();
+  auto same_tick = [](const audio_sink::sound_run& a, const audio_sink::sound_run& b) {
+    return std::fabs(a.peak - b.peak) < 0.05 * b.peak + 0.002;
+  };
+  for (size_t i = 0; i < once.size(); ++i)
+    EXPECT_TRUE(same_tick(again[before + i], once[i]))
+        << "tick " << i << " after the restart; once " << peaks(once) << "; again " << peaks(again);
+  for (size_t i = 0; i + 1 < before; ++i)
+    EXPECT_TRUE(same_tick(again[i], once[i])) << "tick " << i << " before the restart";
   // NOTE: Wine's mixer reads ahead of what reaches the device; the play position and the
-  // part the sink heard differ by a few of its periods, hence the wide margin.
-  EXPECT_GT(grown_ms, 100) << "the whole roll followed the part already played; once " << once << ", again " << again;
-  EXPECT_NEAR(played_ms, grown_ms, 120) << "the run grew by the part played before the restart";
+  // sink differ by a few of its periods, more on a busy machine.
+  EXPECT_NEAR(played_ms, again[before].start_ms - again[0].start_ms, test_time::scaled_ms(120))
+      << "the roll started again where the play position was";
 }
 
 TEST_F(SoundTest, InstancesOverlapAndAreReapedByTheNextInstancePlay) {
@@ -337,7 +239,7 @@ TEST_F(SoundTest, StopOfEveryNumberRewindsMainBuffersOnly) {
   EXPECT_EQ(1, sound_play(dynamic));
   intptr_t instance = sound_play(1, SOUND_INSTANCE);
   ASSERT_NE(0, instance);
-  Sleep(200);
+  ASSERT_TRUE(test_time::wait_until([&] { return play_position(buffers[0]) > 0; }, 3000)) << "playing";
 
   sound_stop(-1);
   for (int i = 0; i < 3; ++i) {
@@ -356,7 +258,18 @@ TEST_F(SoundTest, LoopingSoundPlaysOnUntilStopped) {
   IDirectSoundBuffer* buffer = as_buffer(sound_from_memory(0, image.data()));
   ASSERT_NE(nullptr, buffer);
   ASSERT_EQ(1, sound_play(0, SOUND_LOOP));
-  Sleep(500);  // ten times the sound's length
+  // Round the loop: the position comes back below where it was.
+  DWORD last = 0;
+  bool wrapped = false;
+  test_time::wait_until(
+      [&] {
+        DWORD now = play_position(buffer);
+        wrapped = now < last;
+        last = now;
+        return wrapped;
+      },
+      3000, 5);
+  EXPECT_TRUE(wrapped) << "the play position goes round";
   EXPECT_EQ(DSBSTATUS_PLAYING | DSBSTATUS_LOOPING, status_of(buffer) & (DSBSTATUS_PLAYING | DSBSTATUS_LOOPING));
   ASSERT_EQ(1, sound_play(0)) << "playing without the loop flag plays once";
   EXPECT_EQ(0u, status_of(buffer) & DSBSTATUS_LOOPING);

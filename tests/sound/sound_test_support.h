@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "runtime/core/registry.h"
-#include "runtime/core/runtime.h"
 #include "runtime/sound/sound.h"
+#include "tests/test_runtime.h"
 #include "tests/test_time.h"
 #include "tests/sound/wav_images.h"
 
@@ -43,16 +43,14 @@ inline DWORD play_position(IDirectSoundBuffer* buffer) {
 }
 
 // Waits, up to a deadline (scaled by the run's time factor), until the buffer has stopped playing.
-inline bool wait_until_stopped(IDirectSoundBuffer* buffer, DWORD deadline_ms) {
-  deadline_ms = test_time::scaled_ms(deadline_ms);
-  DWORD start = GetTickCount();
-  while (GetTickCount() - start < deadline_ms) {
-    DWORD status = 0;
-    buffer->GetStatus(&status);
-    if (!(status & DSBSTATUS_PLAYING)) return true;
-    Sleep(10);
-  }
-  return false;
+inline bool wait_until_stopped(IDirectSoundBuffer* buffer, int deadline_ms) {
+  return test_time::wait_until(
+      [&] {
+        DWORD status = 0;
+        buffer->GetStatus(&status);
+        return !(status & DSBSTATUS_PLAYING);
+      },
+      deadline_ms);
 }
 
 // A mono 22050 Hz 16-bit square wave of the given length, as a complete WAV image.
@@ -61,14 +59,13 @@ inline std::vector<uint8_t> square_image(size_t samples) {
 }
 
 // Each test starts the runtime and the sound device and ends them again.
-class SoundTest : public ::testing::Test {
+class SoundTest : public test_runtime::RuntimeTest {
  protected:
   void SetUp() override {
-    runtime_start();
+    RuntimeTest::SetUp();
     table_ = sound_init();
     ASSERT_NE(0, table_) << "the test's ALSA device should open";
   }
-  void TearDown() override { runtime_end_libraries(); }
   intptr_t table_ = 0;
 };
 

@@ -2,30 +2,16 @@
 
 #include <vector>
 
-#include "runtime/core/runtime.h"
-#include "runtime/window/events.h"
+#include "tests/test_runtime.h"
 
 namespace {
 
-struct queued {
-  int32_t code;
-  intptr_t object;
-  intptr_t window;
-  int32_t type;
-};
+using queued = test_runtime::event_seen;
 
-bool operator==(const queued& a, const queued& b) {
-  return a.code == b.code && a.object == b.object && a.window == b.window && a.type == b.type;
-}
-
-std::ostream& operator<<(std::ostream& out, const queued& e) {
-  return out << "{" << e.code << ", " << e.object << ", " << e.window << ", " << e.type << "}";
-}
-
-class EventQueue : public testing::Test {
+class EventQueue : public test_runtime::RuntimeTest {
  protected:
   void SetUp() override {
-    runtime_start();
+    RuntimeTest::SetUp();
 #ifndef _WIN32
     // Natively the start-up runs no window library; the queue and its record are made here.
     event_queue_init();
@@ -35,16 +21,7 @@ class EventQueue : public testing::Test {
     ASSERT_NE(nullptr, library);
     drain();
   }
-  void TearDown() override { runtime_end_libraries(); }
-
-  std::vector<queued> drain() {
-    std::vector<queued> events;
-    while (int32_t code = event_queue_take()) {
-      const event_record& w = library->working;
-      events.push_back(queued{code, w.object, w.window, w.type});
-    }
-    return events;
-  }
+  static std::vector<queued> drain() { return test_runtime::take_queued(); }
 
   void post(const queued& e) { event_post(e.code, e.object, e.window, e.type); }
 

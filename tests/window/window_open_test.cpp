@@ -19,7 +19,7 @@ TEST_F(WindowOpen, TheApplicationWindowHasItsClientSizeCentredWithItsOwnClass) {
   HWND window = window_handle(0);
   ASSERT_NE(nullptr, window);
   EXPECT_EQ(reinterpret_cast<intptr_t>(window), result) << "a fixed number gives the handle";
-  pump(300);
+  settle();
 
   RECT client;
   GetClientRect(window, &client);
@@ -123,7 +123,7 @@ TEST_F(WindowOpen, FlagsGiveTheStyleAndTheFirstShowing) {
   for (const row& r : rows) {
     ASSERT_NE(0, window_open(2, 10, 10, 200, 120, "flags", r.flags)) << std::hex << r.flags;
     HWND window = window_handle(2);
-    pump(100);
+    settle();
     EXPECT_EQ(r.style, static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)) & r.style_mask) << std::hex << r.flags;
     EXPECT_EQ(r.ex_style, static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)) & r.ex_style_mask)
         << std::hex << r.flags;
@@ -137,12 +137,12 @@ TEST_F(WindowOpen, FlagsGiveTheStyleAndTheFirstShowing) {
 TEST_F(WindowOpen, ResizeTakesClientSizesAndKeepsWhatIsIgnored) {
   ASSERT_NE(0, window_open(0, 40, 30, 300, 200, "resize", WS_CAPTION | WS_SYSMENU));
   HWND window = window_handle(0);
-  pump(200);
+  settle();
   RECT before;
   GetWindowRect(window, &before);
 
   EXPECT_NE(0, window_resize(0, IGNORE, IGNORE, IGNORE, IGNORE));
-  pump(100);
+  settle();
   RECT after;
   GetWindowRect(window, &after);
   EXPECT_EQ(before.left, after.left);
@@ -156,7 +156,7 @@ TEST_F(WindowOpen, ResizeTakesClientSizesAndKeepsWhatIsIgnored) {
   } rows[] = {{250, 150, 250, 150}, {IGNORE, 120, 250, 120}, {180, IGNORE, 180, 120}};
   for (const row& r : rows) {
     EXPECT_NE(0, window_resize(0, IGNORE, IGNORE, r.width, r.height));
-    pump(100);
+    settle();
     RECT client;
     GetClientRect(window, &client);
     EXPECT_EQ(r.client_width, client.right) << "width " << r.width << ", height " << r.height;

@@ -2,6 +2,7 @@
 
 #include "runtime/gadget/gadget.h"
 #include "window_test_support.h"
+#include "tests/test_time.h"
 
 namespace {
 
@@ -17,9 +18,7 @@ struct queued_event {
 };
 
 TEST_F(WindowProcedure, MessagesOfAProgramWindowBecomeQueuedEvents) {
-  ASSERT_NE(0, window_open(4, 0, 0, 200, 100, "events", WINDOW_INVISIBLE));
-  HWND window = window_handle(4);
-  settle();
+  HWND window = open_invisible(4, "events");
   struct row {
     UINT message;
     WPARAM wparam;
@@ -54,8 +53,7 @@ TEST_F(WindowProcedure, MessagesOfAProgramWindowBecomeQueuedEvents) {
     EXPECT_EQ(r.expected.object, w.object) << "message " << r.message;
     EXPECT_EQ(r.expected.window, w.window) << "message " << r.message;
     EXPECT_EQ(r.expected.type, w.type) << "message " << r.message << ", lParam " << r.lparam;
-    while (event_queue_take()) {
-    }
+    test_runtime::take_queued();
   }
   // 12501 also wakes a waiting loop with a WM_NULL.
   MSG msg;
@@ -161,9 +159,7 @@ LRESULT CALLBACK swallow_close(HWND, UINT message, WPARAM, LPARAM) {
 LRESULT CALLBACK answer_move(HWND, UINT message, WPARAM, LPARAM) { return message == WM_MOVE ? 5 : CALLBACK_DEFAULT; }
 
 TEST_F(WindowProcedure, ACallbackThatAnswersTakesTheMessageEntirely) {
-  ASSERT_NE(0, window_open(0, 0, 0, 200, 100, "callback", WINDOW_INVISIBLE));
-  HWND window = window_handle(0);
-  settle();
+  HWND window = open_invisible(0, "callback");
   closes_swallowed = 0;
   window_lookup(0)->callback = swallow_close;
   PostMessageA(window, WM_CLOSE, 0, 0);
@@ -173,8 +169,7 @@ TEST_F(WindowProcedure, ACallbackThatAnswersTakesTheMessageEntirely) {
 
   SendMessageA(window, WM_MOVE, 0, 0);
   EXPECT_EQ(1, event_queue_length()) << "CALLBACK_DEFAULT lets the runtime go on";
-  while (event_queue_take()) {
-  }
+  test_runtime::take_queued();
 
   // The library's global callback serves windows without one of their own.
   window_lookup(0)->callback = nullptr;
@@ -188,37 +183,39 @@ TEST_F(WindowProcedure, ACallbackThatAnswersTakesTheMessageEntirely) {
 TEST_F(WindowProcedure, MaximiseRestoreAndMinimisePostTheirEventsInOrder) {
   ASSERT_NE(0, window_open(0, 50, 50, 300, 200, "sizes", SIZABLE));
   HWND window = window_handle(0);
+  // The window manager activates the window once it has mapped it; a change of state
+  // before that would meet its own.
+  ASSERT_TRUE(test_time::wait_until([&] { return GetForegroundWindow() == window; }, 3000, [&] { pump(20); }));
   settle();
   // The window manager may answer a change of state with further plain resizes; those may
   // follow, but nothing else may come before or between the events of the change.
-  auto expect_order = [](const std::vector<int32_t>& expected, std::vector<int32_t> got, bool more_sizes_allowed,
-                         const char* what) {
+  auto expect_order = [&](const std::vector<int32_t>& expected, bool more_sizes_allowed, const char* what) {
+    std::vector<int32_t> got;
+    test_time::wait_until([&] { return got.size() >= expected.size(); }, 3000,
+                          [&] {
+                            for (const waited& w : handled(window))
+                              if (w.type != -1 && w.window == 0 &&
+                                  (w.code == EVENT_SIZE_WINDOW || w.code == EVENT_MINIMIZE_WINDOW ||
+                                   w.code == EVENT_MAXIMIZE_WINDOW || w.code == EVENT_RESTORE_WINDOW))
+                                got.push_back(w.code);
+                          });
     std::vector<int32_t> head(got.begin(), got.begin() + std::min(got.size(), expected.size()));
     EXPECT_EQ(expected, head) << what;
     for (size_t i = expected.size(); i < got.size(); ++i) {
       EXPECT_TRUE(more_sizes_allowed && got[i] == EVENT_SIZE_WINDOW) << what << ": then " << got[i];
     }
   };
-  auto size_events = [&](int ms) {
-    std::vector<int32_t> codes;
-    for (const waited& w : pump(ms))
-      if (w.type != -1 && w.window == 0 &&
-          (w.code == EVENT_SIZE_WINDOW || w.code == EVENT_MINIMIZE_WINDOW || w.code == EVENT_MAXIMIZE_WINDOW ||
-           w.code == EVENT_RESTORE_WINDOW))
-        codes.push_back(w.code);
-    return codes;
-  };
   ShowWindow(window, SW_MAXIMIZE);
-  expect_order({EVENT_MAXIMIZE_WINDOW, EVENT_SIZE_WINDOW}, size_events(600), true, "maximise");
+  expect_order({EVENT_MAXIMIZE_WINDOW, EVENT_SIZE_WINDOW}, true, "maximise");
   ShowWindow(window, SW_RESTORE);
-  expect_order({EVENT_RESTORE_WINDOW, EVENT_SIZE_WINDOW}, size_events(600), true, "restore");
+  expect_order({EVENT_RESTORE_WINDOW, EVENT_SIZE_WINDOW}, true, "restore");
   window_resize(0, IGNORE, IGNORE, 250, 150);
-  expect_order({EVENT_SIZE_WINDOW}, size_events(600), true, "a plain resize");
+  expect_order({EVENT_SIZE_WINDOW}, true, "a plain resize");
   ShowWindow(window, SW_MINIMIZE);
-  expect_order({EVENT_MINIMIZE_WINDOW}, size_events(600), false, "minimise");
+  expect_order({EVENT_MINIMIZE_WINDOW}, false, "minimise");
   EXPECT_EQ(1, window_lookup(0)->min_max_state);
   ShowWindow(window, SW_RESTORE);
-  expect_order({EVENT_RESTORE_WINDOW, EVENT_SIZE_WINDOW}, size_events(600), true, "restore after minimise");
+  expect_order({EVENT_RESTORE_WINDOW, EVENT_SIZE_WINDOW}, true, "restore after minimise");
   EXPECT_EQ(0, window_lookup(0)->min_max_state);
   window_free(0);
 }
@@ -272,8 +269,7 @@ TEST_F(WindowProcedure, TabAndShiftTabMoveTheFocusRoundTheTabStopsWithoutAnEvent
     EXPECT_EQ(WM_KEYDOWN, press_tab(r.from, r.shift)) << r.what << ": the key's own number, no event";
     EXPECT_EQ(r.to, GetFocus()) << r.what;
     EXPECT_EQ(0, event_queue_length()) << r.what;
-    while (event_queue_take()) {
-    }
+    test_runtime::take_queued();
   }
   window_free(0);
 }
@@ -295,13 +291,14 @@ TEST_F(WindowProcedure, ActivationGivesTheFocusBackToTheControlThatHadIt) {
   ASSERT_EQ(second, GetFocus());
 
   SetForegroundWindow(other);
-  pump(400);
+  pump_while_not([&] { return GetActiveWindow() == other; });
   ASSERT_EQ(other, GetActiveWindow());
   EXPECT_EQ(second, GetPropA(window, "QX_Focus")) << "kept at the deactivation";
   EXPECT_NE(second, GetFocus());
 
   SetForegroundWindow(window);
-  std::vector<waited> seen = pump(400);
+  std::vector<waited> seen = pump_while_not([&] { return GetActiveWindow() == window && GetFocus() == second; });
+  for (const waited& w : handled(window)) seen.push_back(w);
   EXPECT_EQ(window, GetActiveWindow());
   EXPECT_EQ(second, GetFocus()) << "given back at the activation";
   bool activated = false;

@@ -29,11 +29,11 @@ class WindowSizing : public WindowTest {
   void move_pointer(HWND window, int x, int y) {
     SetCursorPos(x, y);
     PostMessageA(window, WM_MOUSEMOVE, MK_LBUTTON, client_point(window, x, y));
-    pump(150);
+    handled(window);
   }
   void key(HWND window, WPARAM vk) {
     PostMessageA(window, WM_KEYDOWN, vk, 1);
-    pump(150);
+    handled(window);
   }
 
   BOOL saved_setting = TRUE;
@@ -55,7 +55,7 @@ TEST_F(WindowSizing, DraggingTheLeftBorderStopsAtTheMinimumWidth) {
   RECT start = window_rect(window);
 
   PostMessageA(window, WM_SYSCOMMAND, SC_SIZE | WMSZ_LEFT, MAKELPARAM(start.left, start.top + 50));
-  std::vector<waited> seen = pump(200);
+  std::vector<waited> seen = handled(window);
   ASSERT_EQ(1, sizing().active) << "the runtime sizes the window itself";
   EXPECT_EQ(WMSZ_LEFT, sizing().edge);
   EXPECT_EQ(window, GetCapture());
@@ -72,10 +72,10 @@ TEST_F(WindowSizing, DraggingTheLeftBorderStopsAtTheMinimumWidth) {
   EXPECT_EQ(start.right - 200, rect.left) << "stopped at right - minimum width";
   EXPECT_EQ(start.right, rect.right);
   EXPECT_EQ(start.bottom - start.top, rect.bottom - rect.top) << "the height stays";
-  std::vector<waited> sizes = pump(100);
+  std::vector<waited> sizes = handled(window);
 
   PostMessageA(window, WM_LBUTTONUP, 0, client_point(window, start.right - 20, start.top + 50));
-  seen = pump(200);
+  seen = handled(window);
   EXPECT_EQ(0, sizing().active);
   EXPECT_NE(window, GetCapture());
   EXPECT_TRUE(contains_code(seen, WM_EXITSIZEMOVE)) << seen;
@@ -95,7 +95,7 @@ TEST_F(WindowSizing, ArrowKeysFromTheSystemMenuSizeTheBottomRightCornerAndEscape
   RECT start = window_rect(window);
 
   PostMessageA(window, WM_SYSCOMMAND, SC_SIZE, 0);
-  pump(200);
+  handled(window);
   ASSERT_EQ(1, sizing().active);
   EXPECT_EQ(SIZING_EDGE_NONE, sizing().edge) << "from the system menu no edge is chosen yet";
   EXPECT_EQ(1, sizing().restore_cursor);
@@ -163,13 +163,13 @@ TEST_F(WindowSizing, WithFullWindowDraggingOffSizeGoesToTheDefaultProcessing) {
     full_window_dragging(r.full_window_dragging);
     size_commands_at_default = 0;
     PostMessageA(window, WM_SYSCOMMAND, r.command, 0);
-    pump(200);
+    handled(window);
     EXPECT_EQ(r.at_default, size_commands_at_default)
         << "dragging " << r.full_window_dragging << std::hex << ", command 0x" << r.command;
     EXPECT_EQ(r.active, sizing().active) << "dragging " << r.full_window_dragging;
     if (sizing().active) {
       PostMessageA(window, WM_KEYDOWN, VK_RETURN, 1);
-      pump(150);
+      handled(window);
       EXPECT_EQ(0, sizing().active) << "Enter ends the sizing";
     }
   }

@@ -4,50 +4,60 @@
 
 #include "tests/test_time.h"
 
-namespace {
-using clock_type = std::chrono::steady_clock;
-}
-
-std::ostream& operator<<(std::ostream& out, const waited& w) {
-  return out << "{" << w.code << ", object " << w.object << ", window " << w.window << ", type " << w.type << "}";
-}
-
-std::ostream& operator<<(std::ostream& out, const std::vector<waited>& list) {
-  out << "[";
-  for (const waited& w : list) out << " " << w;
-  return out << " ]";
-}
-
 void WindowTest::SetUp() {
-  runtime_start();
+  RuntimeTest::SetUp();
   library = window_library();
   ASSERT_NE(nullptr, library);
   settle();
 }
 
-void WindowTest::TearDown() { runtime_end_libraries(); }
-
 std::vector<waited> WindowTest::pump_until(int32_t wanted, int ms) {
   std::vector<waited> seen;
-  auto deadline = clock_type::now() + std::chrono::milliseconds(test_time::scaled_ms(ms));
-  for (;;) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock_type::now()).count();
-    if (left <= 0) break;
-    int32_t code = window_wait_event(static_cast<int32_t>(left < 50 ? left : 50));
-    if (!code) continue;
-    const event_record& current = library->current;
-    seen.push_back(waited{code, current.object, current.window, current.type});
-    if (code == wanted) break;
-  }
+  test_time::wait_until([&] { return wanted && !seen.empty() && seen.back().code == wanted; }, ms,
+                        [&] {
+                          if (int32_t code = window_wait_event(50)) {
+                            const event_record& current = library->current;
+                            seen.push_back(waited{code, current.object, current.window, current.type});
+                          }
+                        });
   return seen;
+}
+
+HWND WindowTest::open_invisible(intptr_t number, const char* title) {
+  EXPECT_NE(0, window_open(number, 0, 0, 200, 100, title, WINDOW_INVISIBLE)) << title;
+  settle();
+  return window_handle(number);
 }
 
 std::vector<waited> WindowTest::pump(int ms) { return pump_until(0, ms); }
 
-void WindowTest::settle() {
-  pump(150);
-  while (event_queue_take()) {
+std::vector<waited> WindowTest::handled(HWND window) {
+  // Again while a round brings more than the marker: what the messages posted in turn.
+  constexpr int32_t kMarker = WM_APP + 0x3A6;
+  std::vector<waited> seen;
+  for (size_t before = SIZE_MAX, round = 0; before != seen.size() && round < 20; ++round) {
+    before = seen.size();
+    PostMessageA(window, kMarker, 0, 0);
+    for (const waited& w : pump_until(kMarker, 2000))
+      if (w.code != kMarker) seen.push_back(w);
   }
+  return seen;
+}
+
+void WindowTest::settle() {
+  // A thread message of its own number comes back after every message posted before it.
+  constexpr int32_t kMarker = WM_APP + 0x3A5;
+  PostThreadMessageA(GetCurrentThreadId(), kMarker, 0, 0);
+  pump_until(kMarker, 2000);
+  // The window manager's answers come when it sends them: handled until a wait of 50 ms
+  // has had nothing to do.
+  test_time::wait_until(
+      [] {
+        const auto start = std::chrono::steady_clock::now();
+        return window_wait_event(50) == 0 && std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(45);
+      },
+      3000, [] {});
+  test_runtime::take_queued();
 }
 
 std::vector<int32_t> codes_among(const std::vector<waited>& list, std::initializer_list<int32_t> wanted) {

@@ -1,5 +1,5 @@
 // Shared by the window tests: a runtime per test, and pumping window_wait_event to a
-// bounded deadline while recording what each wait returned.
+// bounded, scaled deadline while recording what each wait returned.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,31 +8,38 @@
 #include <ostream>
 #include <vector>
 
-#include "runtime/core/runtime.h"
-#include "runtime/window/events.h"
 #include "runtime/window/window.h"
 #include "runtime/window/window_object.h"
+#include "tests/test_runtime.h"
+#include "tests/test_time.h"
 
-struct waited {
-  int32_t code;
-  intptr_t object;
-  intptr_t window;
-  int32_t type;
-};
+using waited = test_runtime::event_seen;
 
-std::ostream& operator<<(std::ostream& out, const waited& w);
-std::ostream& operator<<(std::ostream& out, const std::vector<waited>& list);
-
-class WindowTest : public testing::Test {
+class WindowTest : public test_runtime::RuntimeTest {
  protected:
   void SetUp() override;
-  void TearDown() override;
 
   // Waits until ms (scaled by the run's time factor) have passed, recording every non-zero return.
   std::vector<waited> pump(int ms);
+  // Window number opened invisible, 200 x 100, with its messages settled; its handle.
+  HWND open_invisible(intptr_t number, const char* title);
   // Waits until the wanted code comes back or ms (scaled) have passed; everything returned is recorded.
   std::vector<waited> pump_until(int32_t wanted, int ms);
-  // Lets the messages that are under way arrive, then drops them and every queued event.
+  // Waits until a marker posted to the window comes back with nothing else before it: the
+  // messages posted to it before, and those they posted, are handled then. Everything
+  // else returned meanwhile is recorded.
+  std::vector<waited> handled(HWND window);
+  // Waits (recording) until the condition holds.
+  template <class Condition>
+  std::vector<waited> pump_while_not(Condition condition, int ms = 3000) {
+    std::vector<waited> seen;
+    test_time::wait_until(condition, ms, [&] {
+      for (const waited& w : pump_until(-1, 20)) seen.push_back(w);
+    });
+    return seen;
+  }
+  // Lets the messages posted so far arrive (a marker posted now comes back) and those the
+  // window manager sends in answer, then drops them and every queued event.
   void settle();
 
   window_library_record* library = nullptr;

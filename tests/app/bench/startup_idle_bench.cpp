@@ -49,20 +49,7 @@ long status_kib(long pid, const char* field) {
   return std::strtol(status.c_str() + at + std::string(field).size() + 2, nullptr, 10);
 }
 
-// CPU time of all the process's threads (the sound system's among them), or of its main
-// thread alone (thread id = process id), in ms; -1 when unreadable.
-double cpu_ms(long pid, bool main_thread_only) {
-  if (pid < 0) return -1;
-  std::string id = std::to_string(pid);
-  std::string stat = proc_file(pid, main_thread_only ? ("task\\" + id + "\\stat").c_str() : "stat");
-  size_t close = stat.rfind(')');
-  unsigned long long utime = 0, stime = 0;
-  if (close == std::string::npos ||
-      std::sscanf(stat.c_str() + close + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime, &stime) !=
-          2)
-    return -1;
-  return (utime + stime) * 10.0;
-}
+using e2e::unix_cpu_ms;
 
 struct started {
   e2e::app app;
@@ -83,7 +70,7 @@ void launch(const program& p, started& s) {
   // The process table can miss a process that is just starting; look again for a while.
   for (int tries = 0; tries < 100 && s.ok; ++tries) {
     s.pid = s.app.unix_pid();
-    if (s.pid >= 0 && cpu_ms(s.pid, true) >= 0) break;
+    if (s.pid >= 0 && unix_cpu_ms(s.pid, true) >= 0) break;
     Sleep(20);
   }
 }
@@ -192,9 +179,9 @@ int main() {
           e2e::move_pointer((r.left + r.right) / 2, (r.top + r.bottom) / 2);
         }
         Sleep(1500);  // hover effects settle
-        double main_before = cpu_ms(s.pid, true), all_before = cpu_ms(s.pid, false);
+        double main_before = unix_cpu_ms(s.pid, true), all_before = unix_cpu_ms(s.pid, false);
         Sleep(idle_ms);
-        double main_after = cpu_ms(s.pid, true), all_after = cpu_ms(s.pid, false);
+        double main_after = unix_cpu_ms(s.pid, true), all_after = unix_cpu_ms(s.pid, false);
         if (main_before < 0 || main_after < 0 || all_before < 0 || all_after < 0) {
           std::printf("%s: CPU times unreadable\n", idle_programs[i]->label);
           continue;

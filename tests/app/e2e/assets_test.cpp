@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/assets.h"
+#include "tests/app/dice_pictures.h"
 
 namespace {
 
@@ -33,11 +34,7 @@ const char* const PICTURE_FILES[7] = {"start.bmp",  "face_1.bmp", "face_2.bmp", 
                                       "face_4.bmp", "face_5.bmp", "face_6.bmp"};
 const std::string DIR = TESSARIX_ASSET_DIR;
 
-// Palette index at (x, y) from the top left, in a 4-bit bottom-up file.
-int index_at(const bytes& bmp, int x, int y) {
-  uint8_t pair = bmp[118 + (299 - y) * 152 + x / 2];
-  return x % 2 ? pair & 15 : pair >> 4;
-}
+int index_at(const bytes& bmp, int x, int y) { return dice_pictures::index_at(bmp.data(), x, y); }
 
 constexpr int BLACK = 0, RED = 9, YELLOW = 11, WHITE = 15;
 

@@ -1,26 +1,16 @@
 #include "tests/app/e2e/e2e_driver.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <utility>
 
 #include "app/assets.h"
+#include "tests/app/dice_pictures.h"
+#include "tests/audio_sink.h"
 
 namespace e2e {
-
-std::string windows_path(const std::string& unix_path) {
-  std::string p = "Z:" + unix_path;
-  for (char& c : p)
-    if (c == '/') c = '\\';
-  return p;
-}
-
-std::string setting(const char* name) {
-  char value[2048];
-  DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
-  return n && n < sizeof value ? std::string(value, n) : std::string();
-}
 
 namespace {
 
@@ -29,34 +19,30 @@ std::vector<uint8_t> read_file(const std::string& windows_file) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
+// A window of the given class (null: any) and text (null: any); for top-level windows
+// also of the process, and visible.
 struct window_search {
-  DWORD process_id;
+  DWORD process_id;  // 0 for child windows
   const char* class_name;
   const char* title;
   HWND found;
 };
 
-BOOL CALLBACK match_top_level(HWND window, LPARAM data) {
+BOOL CALLBACK match_window(HWND window, LPARAM data) {
   auto* s = reinterpret_cast<window_search*>(data);
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
-  if (pid != s->process_id || !IsWindowVisible(window)) return TRUE;
+  if (s->process_id && (pid != s->process_id || !IsWindowVisible(window))) return TRUE;
   char text[256];
-  if (s->class_name) {
-    GetClassNameA(window, text, sizeof text);
-    if (lstrcmpiA(text, s->class_name) != 0) return TRUE;
-  }
-  if (s->title) {
-    GetWindowTextA(window, text, sizeof text);
-    if (lstrcmpA(text, s->title) != 0) return TRUE;
-  }
+  if (s->class_name && (!GetClassNameA(window, text, sizeof text) || lstrcmpiA(text, s->class_name) != 0)) return TRUE;
+  if (s->title && (GetWindowTextA(window, text, sizeof text), lstrcmpA(text, s->title) != 0)) return TRUE;
   s->found = window;
   return FALSE;
 }
 
 HWND find_top_level(DWORD pid, const char* class_name, const char* title) {
   window_search s{pid, class_name, title, nullptr};
-  EnumWindows(match_top_level, reinterpret_cast<LPARAM>(&s));
+  EnumWindows(match_window, reinterpret_cast<LPARAM>(&s));
   return s.found;
 }
 
@@ -76,39 +62,29 @@ bool app::start(DWORD deadline_ms, DWORD step_ms) {
   std::string command = "\"" + exe + "\"";
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
+  QueryPerformanceCounter(&started);
   if (!CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
     return false;
-  return wait_for(
+  return wait_until(
       [&] {
         window = find_top_level(process.dwProcessId, nullptr, "Tessarix V1.1");
         return window && button("Brisgauer-Homepage") != nullptr;
       },
-      deadline_ms, step_ms);
+      static_cast<int>(deadline_ms), static_cast<int>(step_ms));
 }
 
-struct child_search {
-  const char* class_name;
-  const char* text;
-  HWND found;
-};
-
-static BOOL CALLBACK match_child(HWND window, LPARAM data) {
-  auto* s = reinterpret_cast<child_search*>(data);
-  char buffer[256];
-  GetClassNameA(window, buffer, sizeof buffer);
-  if (lstrcmpiA(buffer, s->class_name) != 0) return TRUE;
-  if (s->text) {
-    GetWindowTextA(window, buffer, sizeof buffer);
-    if (lstrcmpA(buffer, s->text) != 0) return TRUE;
-  }
-  s->found = window;
-  return FALSE;
+bool app::idle(DWORD deadline_ms) const {
+  // A message sent to the window is answered only from the program's wait, never during
+  // a throw's pauses.
+  DWORD_PTR answer = 0;
+  return window && SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL,
+                                       static_cast<UINT>(test_time::scaled_ms(static_cast<int>(deadline_ms))), &answer);
 }
 
 HWND app::control(const char* class_name, const char* text) const {
   if (!window) return nullptr;
-  child_search s{class_name, text, nullptr};
-  EnumChildWindows(window, match_child, reinterpret_cast<LPARAM>(&s));
+  window_search s{0, class_name, text, nullptr};
+  EnumChildWindows(window, match_window, reinterpret_cast<LPARAM>(&s));
   return s.found;
 }
 
@@ -143,6 +119,46 @@ long app::window_count() const {
   std::pair<DWORD, long> windows{process.dwProcessId, 0};
   EnumWindows(count_top_level, reinterpret_cast<LPARAM>(&windows));
   return windows.second;
+}
+
+// NOTE: Wine reports no CPU times for another process (GetProcessTimes gives zeros). The
+// program runs as a Unix process whose command line names its executable; its times are
+// read from the kernel's process table through Wine's drive Z:. The newest such process
+// is ours: the tests start one program at a time.
+long app::unix_pid() const {
+  std::string exe = setting("TESSARIX_EXE");
+  std::string name = exe.substr(exe.find_last_of('/') + 1);
+  if (name.empty()) name = "Tessarix.exe";
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA("Z:\\proc\\*", &found);
+  if (search == INVALID_HANDLE_VALUE) return -1;
+  long newest = -1;
+  do {
+    char* end = nullptr;
+    long pid = std::strtol(found.cFileName, &end, 10);
+    if (*end || pid <= newest) continue;
+    std::vector<uint8_t> command = read_file(std::string("Z:\\proc\\") + found.cFileName + "\\cmdline");
+    std::string text(command.begin(), command.end());
+    if (text.find(name) != std::string::npos) newest = pid;
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return newest;
+}
+
+double unix_cpu_ms(long pid, bool main_thread_only) {
+  if (pid < 0) return -1;
+  // The main thread's id is the process's.
+  const std::string id = std::to_string(pid), process = "Z:\\proc\\" + id;
+  std::vector<uint8_t> stat = read_file(main_thread_only ? process + "\\task\\" + id + "\\stat" : process + "\\stat");
+  std::string text(stat.begin(), stat.end());
+  size_t close = text.rfind(')');
+  if (close == std::string::npos) return -1;
+  // Fields after the name: state (3), ... utime (14), stime (15), in clock ticks of 10 ms.
+  unsigned long long utime = 0, stime = 0;
+  if (std::sscanf(text.c_str() + close + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime, &stime) !=
+      2)
+    return -1;
+  return (utime + stime) * 10.0;
 }
 
 static void send_mouse(DWORD flags, int x, int y) {
@@ -232,26 +248,61 @@ std::vector<uint32_t> grab(HWND window) {
   return grab(r);
 }
 
-std::vector<uint32_t> picture(int i) {
-  const uint8_t* file = dice_picture(i);
-  std::vector<uint32_t> pixels;
-  if (!file) return pixels;
-  pixels.resize(300 * 300);
-  const uint8_t* palette = file + 54;
-  for (int y = 0; y < 300; ++y)
-    for (int x = 0; x < 300; ++x) {
-      uint8_t pair = file[118 + (299 - y) * 152 + x / 2];
-      int index = x % 2 ? pair & 15 : pair >> 4;
-      const uint8_t* c = palette + 4 * index;  // blue, green, red
-      pixels[y * 300 + x] = static_cast<uint32_t>(c[2]) << 16 | c[1] << 8 | c[0];
-    }
-  return pixels;
+int shown_picture(const std::vector<uint32_t>& pixels) {
+  // Decoded once: the animation's frames are told apart while they show.
+  static const std::vector<std::vector<uint32_t>> pictures = [] {
+    std::vector<std::vector<uint32_t>> all(7, std::vector<uint32_t>(300 * 300));
+    for (int i = 0; i <= 6; ++i)
+      for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 300; ++x) all[i][y * 300 + x] = dice_pictures::colour_at(dice_picture(i), x, y);
+    return all;
+  }();
+  for (int i = 0; i <= 6; ++i)
+    if (pixels == pictures[i]) return i;
+  return -1;
 }
 
-int shown_picture(const std::vector<uint32_t>& pixels) {
-  for (int i = 0; i <= 6; ++i)
-    if (pixels == picture(i)) return i;
-  return -1;
+namespace {
+HWND watched_die;
+std::vector<std::string>* announced = nullptr;
+
+// A platform callback: the platform's calling convention on the 32-bit build too.
+void CALLBACK note_name(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD, DWORD) {
+  if (!announced || window != watched_die || object != OBJID_CLIENT || child != CHILDID_SELF) return;
+  char text[64] = {};
+  GetWindowTextA(window, text, sizeof text);
+  announced->push_back(text);
+}
+}  // namespace
+
+die_watch::die_watch(const app& a) : die_(a.image_gadget()) {
+  watched_die = die_;
+  announced = &names_;
+  hook_ = SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr, note_name, a.process.dwProcessId,
+                          0, WINEVENT_OUTOFCONTEXT);
+}
+
+die_watch::~die_watch() {
+  if (hook_) UnhookWinEvent(hook_);
+  announced = nullptr;
+}
+
+const std::vector<std::string>& die_watch::names() {
+  test_time::pump_messages(0);
+  return names_;
+}
+
+int die_watch::wait_throws(size_t n, DWORD deadline_ms) {
+  int face = -1;
+  wait_until(
+      [&] {
+        face = shown_picture(grab(die_));
+        if (shown.empty() || shown.back() != face) shown.push_back(face);
+        int named = 0;
+        return names_.size() >= n && std::sscanf(names_.back().c_str(), "W\xFCrfel: %d", &named) == 1 && named == face;
+      },
+      static_cast<int>(deadline_ms), [] { test_time::pump_messages(1); });
+  return names_.size() >= n ? face : -1;
 }
 
 bool save_screenshot(const RECT& r, const std::string& file) {
@@ -285,42 +336,13 @@ bool save_screenshot(const RECT& r, const std::string& file) {
   return std::fclose(f) == 0;
 }
 
+static std::string sink_file() { return windows_path(setting("TESSARIX_WORK") + "/audio.raw"); }
+
 std::vector<sound_run> sound_runs(int gap_ms) {
-  std::vector<uint8_t> raw = read_file(windows_path(setting("TESSARIX_WORK") + "/audio.raw"));
-  std::vector<sound_run> runs;
-  const size_t frames = raw.size() / 4;
-  const double ms_per_frame = 1000.0 / 44100.0;
-  const size_t gap = static_cast<size_t>(gap_ms / ms_per_frame);
-  const size_t mixer_gap = 64;
-  // missed: frames in zero runs of mixer_gap or more so far; the rest mark where runs lie.
-  size_t run_start = 0, last_loud = 0, zeros = 0, missed = 0, at_start = 0, at_loud = 0, at_end = 0;
-  int peak = 0;
-  bool in_run = false;
-  auto close_run = [&] {
-    runs.push_back({run_start * ms_per_frame, (last_loud + 1 - run_start) * ms_per_frame, peak,
-                    (at_loud - at_start) * ms_per_frame, (at_start - at_end) * ms_per_frame});
-    at_end = at_loud;
-    in_run = false;
-  };
-  for (size_t i = 0; i < frames; ++i) {
-    int l = static_cast<int16_t>(raw[4 * i] | raw[4 * i + 1] << 8);
-    int r = static_cast<int16_t>(raw[4 * i + 2] | raw[4 * i + 3] << 8);
-    zeros = l == 0 && r == 0 ? zeros + 1 : 0;
-    if (zeros == mixer_gap) missed += mixer_gap;
-    if (zeros > mixer_gap) ++missed;
-    int level = std::max(std::abs(l), std::abs(r));
-    if (level < 200) {
-      if (in_run && i - last_loud > gap) close_run();
-      continue;
-    }
-    if (!in_run) in_run = true, run_start = i, peak = 0, at_start = missed;
-    last_loud = i;
-    at_loud = missed;
-    peak = std::max(peak, level);
-  }
-  if (in_run) close_run();
-  return runs;
+  return audio_sink::runs(audio_sink::without_missed_periods(audio_sink::read(sink_file())), gap_ms);
 }
+
+bool sink_caught_up() { return audio_sink::caught_up(sink_file()); }
 
 std::vector<std::string> opened_addresses() {
   std::vector<uint8_t> text = read_file(windows_path(setting("TESSARIX_WORK") + "/opened.txt"));

@@ -12,18 +12,25 @@
 #include <string>
 #include <vector>
 
+#include "tests/audio_sink.h"
 #include "tests/test_time.h"
+#include "tests/wine_paths.h"
 
 namespace e2e {
 
-// A path of the runner's (Unix) file system as the driver sees it under Wine.
-std::string windows_path(const std::string& unix_path);
-// An environment variable set by the runner, "" when missing.
-std::string setting(const char* name);
+using test_time::wait_until;
+// wait_until under the name the soak test knows it by.
+template <class F>
+bool wait_for(F condition, DWORD deadline_ms, DWORD step_ms = 20) {
+  return wait_until(condition, static_cast<int>(deadline_ms), static_cast<int>(step_ms));
+}
+using wine_paths::setting;
+using wine_paths::windows_path;
 
 struct app {
   PROCESS_INFORMATION process{};
   HWND window = nullptr;  // "Tessarix V1.1"
+  LARGE_INTEGER started{};
   std::string program;  // the program file to start; empty: the build's Tessarix.exe
   ~app();
   // Starts the program (the audio sink's file is removed first) and waits for its window,
@@ -32,13 +39,20 @@ struct app {
   HWND control(const char* class_name, const char* text) const;  // text null: any
   HWND image_gadget() const { return control("Static", nullptr); }
   HWND button(const char* text) const { return control("Button", text); }
+  // Waits until the program is back in its wait for events (scaled deadline).
+  bool idle(DWORD deadline_ms = 10000) const;
   // Waits for the process to end; its exit code, or -1 on time-out.
   long wait_exit(DWORD deadline_ms);
   // The requester (a dialog box of the program's thread), or null.
   HWND requester() const;
   // The process's windows, top-level and child.
   long window_count() const;
+  // The program's Unix process id (the newest process running its executable), or -1.
+  long unix_pid() const;
 };
+
+// CPU time of a Unix process's threads, or of its main thread alone, in ms; -1 when unknown.
+double unix_cpu_ms(long pid, bool main_thread_only);
 
 // Real input: a left click at a screen point, at a window's centre, and a key chord.
 void click_screen(int x, int y);
@@ -49,35 +63,37 @@ void press_keys(std::initializer_list<WORD> keys);
 // Screen pixels as 0x00RRGGBB, rows from the top.
 std::vector<uint32_t> grab(const RECT& screen_rect);
 std::vector<uint32_t> grab(HWND window);  // its client area
-// The embedded picture i (0 start, 1..6 faces) decoded from its BMP file, same layout.
-std::vector<uint32_t> picture(int i);
-// The picture (0..6) that the pixels show exactly, or -1.
+// The embedded picture (0 start, 1..6 faces) that the pixels show exactly, or -1.
 int shown_picture(const std::vector<uint32_t>& pixels);
 // Writes a screen rectangle as a 24-bit BMP file.
 bool save_screenshot(const RECT& screen_rect, const std::string& windows_file);
 
-// Polls until the condition holds or the deadline (scaled by the run's time factor) passes.
-template <class F>
-bool wait_for(F condition, DWORD deadline_ms, DWORD step_ms = 20) {
-  deadline_ms = test_time::scaled_ms(deadline_ms);
-  DWORD start = GetTickCount();
-  for (;;) {
-    if (condition()) return true;
-    if (GetTickCount() - start > deadline_ms) return false;
-    Sleep(step_ms);
-  }
-}
+// The die's name changes that the program announces, as an assistive tool outside it hears
+// them: one per throw, when the thrown face shows, none during the animation.
+class die_watch {
+ public:
+  explicit die_watch(const app& a);
+  ~die_watch();
+  // The names announced so far, in order; this thread's messages are handled first.
+  const std::vector<std::string>& names();
+  // Waits until n throws have been announced and the screen shows the face named last;
+  // that face, or -1. Every picture the screen showed meanwhile is noted in shown.
+  int wait_throws(size_t n, DWORD deadline_ms = 10000);
+  std::vector<int> shown;
 
-// The sounds in the audio sink's file (16-bit stereo at 44100 Hz): runs of sound, each
-// with its start and length in milliseconds; silences shorter than gap_ms join runs.
-// gap_ms counts the zero runs of 64 frames or more inside a run, gap_before_ms those since
-// the run before: where the mixer missed a period under load it writes exact zeros.
-struct sound_run {
-  double start_ms, length_ms;
-  int peak;
-  double gap_ms, gap_before_ms;
+ private:
+  std::vector<std::string> names_;
+  HWINEVENTHOOK hook_;
+  HWND die_;
 };
+
+// The sounds in the audio sink's file (tests/audio_sink.h): runs of sound, each with its
+// start and length in milliseconds; silences shorter than gap_ms join runs.
+using sound_run = audio_sink::sound_run;
 std::vector<sound_run> sound_runs(int gap_ms);
+// Waits until what the program played before the call has all reached the sink
+// (audio_sink::caught_up).
+bool sink_caught_up();
 // Lines the stand-in browser launcher recorded, one per address it was given.
 std::vector<std::string> opened_addresses();
 
