@@ -115,7 +115,7 @@ struct destruction_view {
 } view;
 
 LRESULT CALLBACK watching_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  const LRESULT result = CallWindowProcA(view.gadget_procedure, window, message, wparam, lparam);
+  const LRESULT result = CallWindowProcW(view.gadget_procedure, window, message, wparam, lparam);
   if (message == WM_NCDESTROY) {
     view.identifier = GetWindowLongPtrA(window, GWLP_ID);
     view.id_property = GetPropA(window, "QX_ID");
@@ -130,8 +130,8 @@ TEST_F(GadgetRegistry, DestructionLeavesIdentifierMinusOneAndNoProperty) {
   view = destruction_view{};
   view.number = 8;
   view.gadget_procedure = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(watching_procedure)));
-  ASSERT_EQ(reinterpret_cast<WNDPROC>(gadget_procedure), view.gadget_procedure);
+      SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(watching_procedure)));
+  ASSERT_EQ(reinterpret_cast<WNDPROC>(gadget_procedure), view.gadget_procedure) << "the gadget's procedure is wide";
   event_post(EVENT_GADGET, 8, 0, 0);
 
   DestroyWindow(control);
