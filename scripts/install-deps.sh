@@ -89,6 +89,39 @@ if [ -z "$qemu_version" ] || ! dpkg --compare-versions "$qemu_version" ge "$qemu
     "$qemu_package" "qemu-user-static-" >/dev/null
 fi
 
+# --- Locales whose ANSI code page is not 1252 -------------------------------------------
+# Wine takes a program's ANSI code page from its Unix locale (LC_ALL): ru_RU gives 1251,
+# ja_JP gives 932. The end-to-end tests run the program under both to see its German
+# texts arrive as themselves. Made with Debian's locale-gen from /etc/locale.gen, so that
+# the locales package's own later runs keep them; nothing is done when both exist.
+test_locales=(ru_RU.UTF-8 ja_JP.UTF-8)
+locale_known() { locale -a 2>/dev/null | grep -qix "$(echo "$1" | sed 's/UTF-8$/utf8/')"; }
+locales_missing=()
+for l in "${test_locales[@]}"; do
+  locale_known "$l" || locales_missing+=("$l")
+done
+if [ ${#locales_missing[@]} -gt 0 ]; then
+  if [ "$root" -eq 0 ]; then
+    echo "Run as root to make the locales ${locales_missing[*]} (for the code-page tests)." >&2
+    exit 1
+  fi
+  if ! dpkg-query -W -f='${Status}' locales 2>/dev/null | grep -q "install ok installed"; then
+    echo "Installing: locales"
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends locales >/dev/null
+  fi
+  for l in "${locales_missing[@]}"; do
+    if grep -q "^# *$l UTF-8\$" /etc/locale.gen; then
+      sed -i "s/^# *$l UTF-8\$/$l UTF-8/" /etc/locale.gen
+    elif ! grep -q "^$l UTF-8\$" /etc/locale.gen; then
+      echo "$l UTF-8" >>/etc/locale.gen
+    fi
+  done
+  echo "Making the locales ${locales_missing[*]}"
+  locale-gen >/dev/null
+fi
+# --- end of the locales ------------------------------------------------------------------
+
 # NOTE: this machine's kernel runs no 32-bit code of its own, and Debian's emulator package
 # registers no i386 handler on an x86-64 host (it assumes the kernel runs it natively).
 # The registration is made here: ELF32, little-endian, executable or shared object, i386.

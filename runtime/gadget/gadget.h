@@ -63,7 +63,8 @@ intptr_t gadget_register(intptr_t number, gadget_record* record, HWND control, g
 LRESULT CALLBACK gadget_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 intptr_t gadget_set_state(intptr_t number, intptr_t state);
 // The gadget's text; an image gadget keeps it, undrawn, as its name for assistive tools
-// and tells them that the name changed. 1 when set, 0 for an unknown number.
+// and tells them that the name changed. 1 when set, 0 for an unknown number (or a long
+// name without memory to convert it).
 int32_t gadget_set_name(intptr_t number, const char* name);
 HWND gadget_top_window(HWND control);
 void gadget_post_event(HWND control, int32_t type);

@@ -1,6 +1,7 @@
 // Button gadgets: the platform's push buttons, registered under a gadget number. A click
 // reaches the program through the parent window's command notification.
 #include "runtime/core/runtime.h"
+#include "runtime/core/wide_text.h"
 #include "runtime/gadget/gadget.h"
 
 namespace {
@@ -36,8 +37,10 @@ intptr_t gadget_button(intptr_t number, int32_t x, int32_t y, int32_t width, int
   gadget_kind* kind = button_kind_record();
   gadget_library_state* state = gadget_state();
   if (!state || !state->table) return 0;
+  const wide_text wide(text);
+  if (!wide.ok()) return 0;
   // The flags are the platform's button styles, taken as they are (1: the default button).
-  HWND control = CreateWindowExA(0, "Button", text ? text : "", flags | BUTTON_STYLE, x, y, width, height,
+  HWND control = CreateWindowExW(0, L"Button", wide.wide(), flags | BUTTON_STYLE, x, y, width, height,
                                  state->current_list, reinterpret_cast<HMENU>(intptr_t{-1}), program_module(), nullptr);
   if (!control) return 0;
   auto* record = static_cast<gadget_record*>(registry_create(state->table, number));

@@ -122,8 +122,8 @@ HANDLE set_image(gadget_record* gadget, HWND control, HANDLE image) {
 }
 
 LRESULT pass_on(HWND control, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (!shared.class_procedure) return DefWindowProcA(control, message, wparam, lparam);
-  return CallWindowProcA(shared.class_procedure, control, message, wparam, lparam);
+  if (!shared.class_procedure) return DefWindowProcW(control, message, wparam, lparam);
+  return CallWindowProcW(shared.class_procedure, control, message, wparam, lparam);
 }
 
 }  // namespace
@@ -168,7 +168,7 @@ LRESULT CALLBACK image_gadget_procedure(HWND control, UINT message, WPARAM wpara
       // class's own handler would paint it over the picture at once (Wine) or load a
       // picture of that name (image styles); the window's text is kept without it, and
       // assistive tools read that text as the control's name.
-      const LRESULT result = DefWindowProcA(control, message, wparam, lparam);
+      const LRESULT result = DefWindowProcW(control, message, wparam, lparam);
       NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, control, OBJID_CLIENT, CHILDID_SELF);
       return result;
     }
@@ -218,11 +218,13 @@ intptr_t gadget_image(intptr_t number, int32_t x, int32_t y, int32_t width, int3
   fill_kind();
   gadget_library_state* state = gadget_state();
   if (!state || !state->table) return 0;
-  HWND control = CreateWindowExA(flags, "STATIC", nullptr, IMAGE_STYLE, x, y, width, height, state->current_list,
+  HWND control = CreateWindowExW(flags, L"STATIC", nullptr, IMAGE_STYLE, x, y, width, height, state->current_list,
                                  reinterpret_cast<HMENU>(intptr_t{-1}), program_module(), nullptr);
   if (!control) return 0;
+  // Wide, as every procedure of the runtime's windows: the name that assistive tools read
+  // passes through it as the characters it is.
   shared.class_procedure = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(image_gadget_procedure)));
+      SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(image_gadget_procedure)));
   auto* record = static_cast<gadget_record*>(registry_create(state->table, number));
   if (!record) {
     DestroyWindow(control);

@@ -3,6 +3,7 @@
 // control goes, states set through the kind, and the gadget events of a control.
 #include "runtime/core/libraries.h"
 #include "runtime/core/runtime.h"
+#include "runtime/core/wide_text.h"
 #include "runtime/gadget/gadget.h"
 #include "runtime/window/events.h"
 
@@ -71,8 +72,11 @@ intptr_t gadget_register(intptr_t number, gadget_record* record, HWND control, g
   if (dynamic) number = registry_dynamic_number(record);
   record->window = control;
   record->kind = kind;
+  // Wide, as every procedure of the runtime's windows: a narrow one in the chain would pass
+  // the control's text, which assistive tools read as its name, through the system's code
+  // page.
   record->previous_procedure = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gadget_procedure)));
+      SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gadget_procedure)));
   SetWindowLongPtrA(control, GWLP_ID, number);
   SetPropA(control, GADGET_ID_PROPERTY, reinterpret_cast<HANDLE>(number));
   SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(state->font), TRUE);
@@ -83,10 +87,10 @@ intptr_t gadget_register(intptr_t number, gadget_record* record, HWND control, g
 LRESULT CALLBACK gadget_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   const intptr_t number = GetWindowLongPtrA(window, GWLP_ID);
   // -1: not, or no longer, a registered gadget.
-  if (number == -1) return DefWindowProcA(window, message, wparam, lparam);
+  if (number == -1) return DefWindowProcW(window, message, wparam, lparam);
   gadget_record* record = gadget_lookup(number);
-  if (!record || record->window != window) return DefWindowProcA(window, message, wparam, lparam);
-  const LRESULT result = CallWindowProcA(record->previous_procedure, window, message, wparam, lparam);
+  if (!record || record->window != window) return DefWindowProcW(window, message, wparam, lparam);
+  const LRESULT result = CallWindowProcW(record->previous_procedure, window, message, wparam, lparam);
 
   if (message == WM_NCDESTROY) {
     if (record->kind && record->kind->free_hook) record->kind->free_hook(record);
@@ -110,7 +114,9 @@ intptr_t gadget_set_state(intptr_t number, intptr_t value) {
 int32_t gadget_set_name(intptr_t number, const char* name) {
   gadget_record* record = gadget_lookup(number);
   if (!record) return 0;
-  return SetWindowTextA(record->window, name ? name : "") ? 1 : 0;
+  const wide_text wide_name(name);
+  if (!wide_name.ok()) return 0;
+  return SetWindowTextW(record->window, wide_name.wide()) ? 1 : 0;
 }
 
 HWND gadget_top_window(HWND control) {

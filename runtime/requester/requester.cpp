@@ -8,6 +8,7 @@
 #include <objbase.h>
 
 #include "runtime/core/runtime.h"
+#include "runtime/core/wide_text.h"
 #include "runtime/requester/requester.h"
 
 namespace {
@@ -113,7 +114,11 @@ int32_t requester_message(const char* title, const char* text, uint32_t flags) {
     GetWindowThreadProcessId(owner, &process);
     if (process != GetCurrentProcessId()) owner = nullptr;
   }
-  int result = MessageBoxA(owner, text ? text : "", title, flags);
+  // The texts are 1252 whatever the system's code page; the box shows them as they are.
+  const wide_text wide_title(title), wide_message(text);
+  int result = 0;
+  if (wide_title.ok() && wide_message.ok())
+    result = MessageBoxW(owner, wide_message.wide(), title ? wide_title.wide() : nullptr, flags);
 
   // Put back only what this requester changed; a window destroyed meanwhile makes these
   // calls fail harmlessly.

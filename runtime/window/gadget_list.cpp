@@ -71,8 +71,10 @@ HWND gadget_list_use(HWND window) {
     if (record) {
       record->window = window;
       SetPropA(window, name.text, record);
+      // Wide, as every procedure of the runtime's windows: a narrow one in the chain would
+      // pass the window's text through the system's code page.
       record->previous_procedure = reinterpret_cast<WNDPROC>(
-          SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gadget_list_procedure)));
+          SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gadget_list_procedure)));
     }
   }
   state->unread_word = 0;
@@ -82,7 +84,7 @@ HWND gadget_list_use(HWND window) {
 LRESULT CALLBACK gadget_list_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   property_name_text name = stack_property_name();
   gadget_list_record* record = list_record_of(window, name);
-  if (!record) return DefWindowProcA(window, message, wparam, lparam);
+  if (!record) return DefWindowProcW(window, message, wparam, lparam);
   WNDPROC previous_procedure = record->previous_procedure;
   if (message == WM_NCDESTROY) {
     gadget_library_state* state = gadget_state();
@@ -94,6 +96,6 @@ LRESULT CALLBACK gadget_list_procedure(HWND window, UINT message, WPARAM wparam,
     main_heap_free(record);
     RemovePropA(window, name.text);
   }
-  if (previous_procedure) return CallWindowProcA(previous_procedure, window, message, wparam, lparam);
-  return DefWindowProcA(window, message, wparam, lparam);
+  if (previous_procedure) return CallWindowProcW(previous_procedure, window, message, wparam, lparam);
+  return DefWindowProcW(window, message, wparam, lparam);
 }

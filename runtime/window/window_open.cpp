@@ -4,6 +4,7 @@
 
 #include "runtime/core/registry.h"
 #include "runtime/core/runtime.h"
+#include "runtime/core/wide_text.h"
 #include "runtime/window/numbered_name.h"
 #include "runtime/window/placement.h"
 #include "runtime/window/window_object.h"
@@ -27,9 +28,12 @@ class_name_text class_name_for(intptr_t number) {
   return name;
 }
 
-void register_window_class(const char* name) {
+// The class's procedure is a wide one, so the window is: its texts are held and handed out
+// as the characters they are, and only a reader that asks for bytes gets them in the
+// system's code page.
+void register_window_class(const wchar_t* name) {
   window_library_record* library = window_library();
-  WNDCLASSA window_class{};
+  WNDCLASSW window_class{};
   window_class.style = CS_DBLCLKS;
   window_class.lpfnWndProc = window_class_procedure;
   window_class.hInstance = program_module();
@@ -38,7 +42,7 @@ void register_window_class(const char* name) {
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
   window_class.lpszClassName = name;
   // An existing class of the same name is used as it is.
-  RegisterClassA(&window_class);
+  RegisterClassW(&window_class);
 }
 
 // The reference rectangle for centring on the parent: the owner, else the active window.
@@ -77,8 +81,12 @@ intptr_t window_open_owned(intptr_t number, int32_t x, int32_t y, int32_t width,
   if (dynamic) number = registry_dynamic_number(object);
 
   class_name_text class_name = class_name_for(number);
-  if (!title) title = "";
-  register_window_class(class_name.text);
+  const wide_text wide_class_name(class_name.text), wide_title(title);
+  if (!wide_title.ok()) {
+    registry_free(library->windows, number);
+    return 0;
+  }
+  register_window_class(wide_class_name.wide());
 
   window_style_plan plan = window_style_from_flags(flags);
   RECT outer{0, 0, width, height};
@@ -89,8 +97,8 @@ intptr_t window_open_owned(intptr_t number, int32_t x, int32_t y, int32_t width,
                                         GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
                                         has_reference ? &reference : nullptr);
 
-  HWND handle = CreateWindowExA(plan.ex_style, class_name.text, title, plan.style, place.x, place.y, place.width,
-                                place.height, owner, nullptr, program_module(), nullptr);
+  HWND handle = CreateWindowExW(plan.ex_style, wide_class_name.wide(), wide_title.wide(), plan.style, place.x, place.y,
+                                place.width, place.height, owner, nullptr, program_module(), nullptr);
   if (!handle) {
     UnregisterClassA(class_name.text, program_module());
     registry_free(library->windows, number);

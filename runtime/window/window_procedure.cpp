@@ -241,16 +241,18 @@ LRESULT window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam
   }
 }
 
+// A wide procedure (the class is registered wide): the platform's default processing is
+// the wide one, which keeps and hands out the window's text as the characters it is.
 LRESULT CALLBACK window_class_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   LRESULT result = window_procedure(window, message, wparam, lparam);
   if (message != WM_SIZE) {
     if (auto mdi_client = static_cast<HWND>(GetPropA(window, MDI_GADGET_PROPERTY))) {
       bool frame_default = result == NOT_HANDLED || message == WM_SETFOCUS || message == WM_MENUCHAR ||
                            (message == WM_COMMAND && lparam == 0);
-      return frame_default ? DefFrameProcA(window, mdi_client, message, wparam, lparam) : result;
+      return frame_default ? DefFrameProcW(window, mdi_client, message, wparam, lparam) : result;
     }
   }
   if (result != NOT_HANDLED) return result;
   SetLastError(0);
-  return DefWindowProcA(window, message, wparam, lparam);
+  return DefWindowProcW(window, message, wparam, lparam);
 }

@@ -1,6 +1,8 @@
 // The gadget table, the creation tail and the clean-up when a control goes, seen through
 // buttons.
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "tests/gadget/gadget_test_support.h"
 
@@ -54,6 +56,36 @@ TEST_F(GadgetRegistry, ButtonsCarryTheirStyleNumberAndFont) {
   char text[8] = "x";
   EXPECT_EQ(0, GetWindowTextA(control_of(5), text, sizeof text)) << "a null text is an empty one";
   EXPECT_STREQ("", text);
+}
+
+// Every text that the runtime hands to a window reads, through the window's own procedures,
+// as the characters its 1252 bytes are, whatever the system's ANSI code page (the build runs
+// this under 1251 as well); narrow readers in a 1252 process read the same bytes back.
+TEST_F(GadgetRegistry, TextsReadAsThemselvesWideAndAsTheirBytesNarrow) {
+  if (const char* asked = std::getenv("TESSARIX_CODE_PAGE")) {
+    ASSERT_EQ(std::strtoul(asked, nullptr, 10), GetACP()) << "is the locale made? (scripts/install-deps.sh)";
+  }
+  ASSERT_NE(0, window_open(1, 0, 0, 200, 100, "Fenster f\xFCr \x84Gr\xFC\xDF\x93 \x80", WINDOW_NO_GADGET_LIST));
+  ASSERT_NE(0, gadget_button(6, 0, 0, 80, 20, "Z\xE4hlen"));
+  ASSERT_NE(0, gadget_button(7, 0, 30, 80, 20, "x"));
+  ASSERT_EQ(1, gadget_set_name(7, "\x80 5 \x96 \xC4"));
+  const struct {
+    HWND window;
+    const char* text;
+  } cases[] = {{window_handle(1), "Fenster f\xFCr \x84Gr\xFC\xDF\x93 \x80"},
+               {control_of(6), "Z\xE4hlen"},
+               {control_of(7), "\x80 5 \x96 \xC4"}};
+  for (const auto& c : cases) {
+    wchar_t expected[64] = {}, wide[64] = {};
+    MultiByteToWideChar(1252, 0, c.text, -1, expected, 64);
+    GetWindowTextW(c.window, wide, 64);
+    EXPECT_EQ(std::wstring(expected), std::wstring(wide)) << c.text << " (code page " << GetACP() << ")";
+    char narrow[64] = {};
+    GetWindowTextA(c.window, narrow, sizeof narrow);
+    if (GetACP() == 1252) {
+      EXPECT_STREQ(c.text, narrow);
+    }
+  }
 }
 
 TEST_F(GadgetRegistry, DynamicGadgetIsNamedByItsNumberEverywhere) {
@@ -115,7 +147,7 @@ struct destruction_view {
 } view;
 
 LRESULT CALLBACK watching_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  const LRESULT result = CallWindowProcA(view.gadget_procedure, window, message, wparam, lparam);
+  const LRESULT result = CallWindowProcW(view.gadget_procedure, window, message, wparam, lparam);
   if (message == WM_NCDESTROY) {
     view.identifier = GetWindowLongPtrA(window, GWLP_ID);
     view.id_property = GetPropA(window, "QX_ID");
@@ -130,8 +162,8 @@ TEST_F(GadgetRegistry, DestructionLeavesIdentifierMinusOneAndNoProperty) {
   view = destruction_view{};
   view.number = 8;
   view.gadget_procedure = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(watching_procedure)));
-  ASSERT_EQ(reinterpret_cast<WNDPROC>(gadget_procedure), view.gadget_procedure);
+      SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(watching_procedure)));
+  ASSERT_EQ(reinterpret_cast<WNDPROC>(gadget_procedure), view.gadget_procedure) << "the gadget's procedure is wide";
   event_post(EVENT_GADGET, 8, 0, 0);
 
   DestroyWindow(control);

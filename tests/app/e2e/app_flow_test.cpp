@@ -693,3 +693,89 @@ TEST(app_window, minimise_and_restore_leave_the_window_in_place_with_the_last_fa
   click(GetDlgItem(box, IDOK));
   EXPECT_EQ(0, a.wait_exit(10000));
 }
+
+namespace {
+
+using test_access::accessible_name_w;
+
+// A 1252 text as the characters it is, by the platform's own conversion.
+std::wstring from_1252(const std::string& text) {
+  std::wstring wide(text.size(), L'\0');
+  wide.resize(MultiByteToWideChar(1252, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                                  static_cast<int>(wide.size())));
+  return wide;
+}
+
+// A window's text as the platform holds it (what its caption shows).
+std::wstring held_text(HWND window) {
+  wchar_t text[4096] = {};
+  GetWindowTextW(window, text, 4096);
+  return text;
+}
+
+// A window's text as its own procedures hand it to a tool that asks.
+std::wstring answered_text(HWND window) {
+  wchar_t text[4096] = {};
+  DWORD_PTR length = 0;
+  SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                      test_time::scaled_ms(5000), &length);
+  return text;
+}
+
+// The ANSI code page that a program started now, with this environment, gets; 0 if unknown.
+UINT code_page_of_a_started_program() {
+  char module[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, module, sizeof module);
+  std::string probe = module;
+  probe = probe.substr(0, probe.find_last_of('\\') + 1) + "code_page_probe.exe";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(probe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return 0;
+  DWORD code = 0;
+  if (WaitForSingleObject(process.hProcess, test_time::scaled_ms(30000)) == WAIT_OBJECT_0)
+    GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  return code;
+}
+
+}  // namespace
+
+// The German texts reach the user as themselves whatever the system's ANSI code page. The
+// build runs this under each code page of its table (tests/app/e2e/CMakeLists.txt), which
+// names the one expected in TESSARIX_CODE_PAGE; the plain run is the 1252 one.
+TEST(app_texts, read_as_themselves_under_every_ansi_code_page) {
+  const std::string asked = setting("TESSARIX_CODE_PAGE");
+  const UINT code_page = asked.empty() ? 1252 : static_cast<UINT>(std::stoul(asked));
+  ASSERT_EQ(code_page, code_page_of_a_started_program()) << "is the locale made? (scripts/install-deps.sh)";
+  ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+  app a;
+  ASSERT_TRUE(a.start());
+  EXPECT_EQ(L"Tessarix V1.1", held_text(a.window));
+  EXPECT_EQ(L"Tessarix V1.1", answered_text(a.window));
+  HWND die = a.image_gadget();
+  ASSERT_TRUE(wait_for([&] { return shown_picture(grab(die)) == 0; }, 5000));
+  EXPECT_EQ(from_1252("W\xFCrfel"), accessible_name_w(die)) << "the start picture";
+  Sleep(500);
+  const int face = throw_once(a);
+  ASSERT_GE(face, 1) << "a face on screen";
+  const std::wstring face_name = from_1252("W\xFCrfel: " + std::to_string(face));
+  wait_for([&] { return accessible_name_w(die) == face_name; }, 5000);
+  EXPECT_EQ(face_name, accessible_name_w(die));
+
+  click(a.button("ENDE"));
+  HWND box = nullptr;
+  ASSERT_TRUE(wait_for([&] { return (box = a.requester()) != nullptr; }, 5000)) << "statistics requester";
+  Sleep(300);
+  EXPECT_EQ(from_1252(STATISTICS_TITLE), held_text(box));
+  const std::wstring report = held_text(GetDlgItem(box, 0xFFFF));
+  const std::wstring first_line = from_1252("Es wurde 1mal gew\xFCrfelt\r");
+  EXPECT_EQ(first_line, report.substr(0, first_line.size()));
+  EXPECT_EQ(8, std::count(report.begin(), report.end(), from_1252("\xFC")[0]))
+      << "gew\xFCrfelt seven times, erw\xFCrfelt once";
+  click(GetDlgItem(box, IDOK));
+  EXPECT_EQ(0, a.wait_exit(10000));
+  CoUninitialize();
+}
