@@ -755,27 +755,24 @@ TEST(app_texts, read_as_themselves_under_every_ansi_code_page) {
   ASSERT_TRUE(a.start());
   EXPECT_EQ(L"Tessarix V1.1", held_text(a.window));
   EXPECT_EQ(L"Tessarix V1.1", answered_text(a.window));
+  ASSERT_TRUE(ready(a));
   HWND die = a.image_gadget();
-  ASSERT_TRUE(wait_for([&] { return shown_picture(grab(die)) == 0; }, 5000));
   EXPECT_EQ(from_1252("W\xFCrfel"), accessible_name_w(die)) << "the start picture";
-  Sleep(500);
-  const int face = throw_once(a);
+  die_watch watch(a);
+  const int face = throw_once(a, watch, 1);
   ASSERT_GE(face, 1) << "a face on screen";
-  const std::wstring face_name = from_1252("W\xFCrfel: " + std::to_string(face));
-  wait_for([&] { return accessible_name_w(die) == face_name; }, 5000);
-  EXPECT_EQ(face_name, accessible_name_w(die));
+  EXPECT_EQ(from_1252("W\xFCrfel: " + std::to_string(face)), accessible_name_w(die));
 
   click(a.button("ENDE"));
-  HWND box = nullptr;
-  ASSERT_TRUE(wait_for([&] { return (box = a.requester()) != nullptr; }, 5000)) << "statistics requester";
-  Sleep(300);
+  HWND box = wait_requester(a);
+  ASSERT_NE(nullptr, box) << "statistics requester";
   EXPECT_EQ(from_1252(STATISTICS_TITLE), held_text(box));
   const std::wstring report = held_text(GetDlgItem(box, 0xFFFF));
   const std::wstring first_line = from_1252("Es wurde 1mal gew\xFCrfelt\r");
   EXPECT_EQ(first_line, report.substr(0, first_line.size()));
   EXPECT_EQ(8, std::count(report.begin(), report.end(), from_1252("\xFC")[0]))
       << "gew\xFCrfelt seven times, erw\xFCrfelt once";
-  click(GetDlgItem(box, IDOK));
+  press_keys({VK_RETURN});  // the requester's default button
   EXPECT_EQ(0, a.wait_exit(10000));
   CoUninitialize();
 }
