@@ -28,20 +28,31 @@ TEST_F(EventWait, AClickOnAButtonComesBackFromTheSameWaitAndTheObjectOutlivesATi
   EXPECT_EQ(0, library->current.type) << "BN_CLICKED";
   EXPECT_EQ(0, library->current.window);
 
-  // Nothing to do: 0 after about the time-out, and the gadget of the click stays.
-  settle();
-  auto start = clock_type::now();
-  int32_t code = window_wait_event(1000);
-  long long ms = elapsed_ms(start);
-  if (code == 0) {
-    EXPECT_GE(ms, 900);
-    EXPECT_LT(ms, test_time::scaled_ms(3000)) << "generous: the machine may be busy";
-  } else {
-    ADD_FAILURE() << "a message came during the quiet wait: " << code << " after " << ms << " ms";
+  // Nothing to do: 0 after about the time-out, and the gadget of the click stays. NOTE:
+  // once under Wine 10 a late message of the platform's own came in the quiet wait, which
+  // rightly handed it back; then the click is made again and the next quiet wait judged.
+  int32_t code = -1;
+  long long ms = 0;
+  std::vector<int32_t> late;
+  for (int tries = 0; tries < 3 && code != 0; ++tries) {
+    if (!late.empty()) {
+      PostMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+      PostMessageA(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+      ASSERT_TRUE(contains_code(pump_until(EVENT_GADGET, 2000), EVENT_GADGET));
+    }
+    settle();
+    auto start = clock_type::now();
+    code = window_wait_event(1000);
+    ms = elapsed_ms(start);
+    if (code != 0) late.push_back(code);
   }
+  ASSERT_EQ(0, code) << "messages came during every quiet wait, the last after " << ms << " ms; codes "
+                     << ::testing::PrintToString(late);
+  EXPECT_GE(ms, 900);
+  EXPECT_LT(ms, test_time::scaled_ms(3000)) << "generous: the machine may be busy";
   EXPECT_EQ(1, event_gadget());
 
-  start = clock_type::now();
+  auto start = clock_type::now();
   EXPECT_EQ(0, window_wait_event(0));
   EXPECT_LT(elapsed_ms(start), 500) << "a time-out of 0 does not wait";
   EXPECT_EQ(1, event_gadget());

@@ -188,17 +188,25 @@ TEST_F(WindowProcedure, MaximiseRestoreAndMinimisePostTheirEventsInOrder) {
   ASSERT_TRUE(test_time::wait_until([&] { return GetForegroundWindow() == window; }, 3000, [&] { pump(20); }));
   settle();
   // The window manager may answer a change of state with further plain resizes; those may
-  // follow, but nothing else may come before or between the events of the change.
+  // follow, also late (NOTE: Wine 10 tells a maximised window its size once more after the
+  // window manager has settled it), but nothing else may come before or between the
+  // events of the change.
+  bool sizes_may_trail = false;
   auto expect_order = [&](const std::vector<int32_t>& expected, bool more_sizes_allowed, const char* what) {
     std::vector<int32_t> got;
-    test_time::wait_until([&] { return got.size() >= expected.size(); }, 3000,
-                          [&] {
-                            for (const waited& w : handled(window))
-                              if (w.type != -1 && w.window == 0 &&
-                                  (w.code == EVENT_SIZE_WINDOW || w.code == EVENT_MINIMIZE_WINDOW ||
-                                   w.code == EVENT_MAXIMIZE_WINDOW || w.code == EVENT_RESTORE_WINDOW))
-                                got.push_back(w.code);
-                          });
+    test_time::wait_until(
+        [&] { return got.size() >= expected.size(); }, 3000,
+        [&] {
+          for (const waited& w : handled(window)) {
+            if (w.type == -1 || w.window != 0) continue;
+            if (w.code == EVENT_SIZE_WINDOW && got.empty() && sizes_may_trail && expected[0] != EVENT_SIZE_WINDOW)
+              continue;  // the change before's
+            if (w.code == EVENT_SIZE_WINDOW || w.code == EVENT_MINIMIZE_WINDOW || w.code == EVENT_MAXIMIZE_WINDOW ||
+                w.code == EVENT_RESTORE_WINDOW)
+              got.push_back(w.code);
+          }
+        });
+    sizes_may_trail = more_sizes_allowed;
     std::vector<int32_t> head(got.begin(), got.begin() + std::min(got.size(), expected.size()));
     EXPECT_EQ(expected, head) << what;
     for (size_t i = expected.size(); i < got.size(); ++i) {
