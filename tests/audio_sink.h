@@ -36,8 +36,9 @@ inline std::vector<uint8_t> read(const std::string& windows_file, size_t from = 
 }
 
 // The bytes without the periods the mixer missed where a sound was sounding: zero runs of
-// kMixerGap frames or more right after a frame at the level of sound. A sound's own
-// silences come after it has faded below that level.
+// kMixerGap frames or more that start within kMixerGap frames of a frame at the level of
+// sound (a wave passes below that level at each of its zero crossings). A sound's own
+// silences come after it has faded below that level for longer.
 inline std::vector<uint8_t> without_missed_periods(const std::vector<uint8_t>& raw) {
   std::vector<uint8_t> kept;
   auto level = [&](size_t frame) {
@@ -45,12 +46,15 @@ inline std::vector<uint8_t> without_missed_periods(const std::vector<uint8_t>& r
     const int r = static_cast<int16_t>(raw[4 * frame + 2] | raw[4 * frame + 3] << 8);
     return std::max(std::abs(l), std::abs(r));
   };
+  size_t since_loud = kMixerGap + 1;  // frames since the last one at the level of sound
   for (size_t i = 0, frames = raw.size() / kFrameBytes; i < frames;) {
     size_t zeros = 0;
     while (i + zeros < frames && level(i + zeros) == 0) ++zeros;
-    const bool cut_off = zeros >= kMixerGap && i > 0 && level(i - 1) >= 200;
-    if (!cut_off) kept.insert(kept.end(), raw.begin() + 4 * i, raw.begin() + 4 * (i + std::max<size_t>(zeros, 1)));
-    i += std::max<size_t>(zeros, 1);
+    const bool cut_off = zeros >= kMixerGap && since_loud <= kMixerGap;
+    const size_t step = std::max<size_t>(zeros, 1);
+    if (!cut_off) kept.insert(kept.end(), raw.begin() + 4 * i, raw.begin() + 4 * (i + step));
+    since_loud = zeros == 0 && level(i) >= 200 ? 1 : since_loud + step;
+    i += step;
   }
   return kept;
 }
