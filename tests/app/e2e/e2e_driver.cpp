@@ -269,8 +269,11 @@ std::vector<std::string>* announced = nullptr;
 // A platform callback: the platform's calling convention on the 32-bit build too.
 void CALLBACK note_name(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD, DWORD) {
   if (!announced || window != watched_die || object != OBJID_CLIENT || child != CHILDID_SELF) return;
-  char text[64] = {};
-  GetWindowTextA(window, text, sizeof text);
+  // Read wide and kept as Windows-1252, as the driver may run under another code page.
+  wchar_t wide[64] = {};
+  GetWindowTextW(window, wide, 64);
+  char text[128] = {};
+  WideCharToMultiByte(1252, 0, wide, -1, text, sizeof text, nullptr, nullptr);
   announced->push_back(text);
 }
 }  // namespace
