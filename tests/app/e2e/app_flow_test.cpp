@@ -682,8 +682,13 @@ TEST(app_window, minimise_and_restore_leave_the_window_in_place_with_the_last_fa
   int shown = -1;
   EXPECT_TRUE(test_time::wait_until([&] { return (shown = shown_picture(grab(die))) == face; }, 3000))
       << "the last face, " << face << ", painted again; shows " << shown;
-  std::vector<uint32_t> start = grab(a.button("START"));
-  EXPECT_NE(std::count(start.begin(), start.end(), start.front()), static_cast<std::ptrdiff_t>(start.size()))
+  // The gadgets repaint one after the other: wait for the button's too.
+  EXPECT_TRUE(test_time::wait_until(
+      [&] {
+        std::vector<uint32_t> start = grab(a.button("START"));
+        return std::count(start.begin(), start.end(), start.front()) != static_cast<std::ptrdiff_t>(start.size());
+      },
+      3000))
       << "the button is painted";
 
   click(a.button("ENDE"));
