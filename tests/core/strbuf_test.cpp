@@ -6,24 +6,19 @@
 #include "runtime/core/number_text.h"
 #include "runtime/core/runtime.h"
 #include "runtime/core/strbuf.h"
+#include "tests/test_runtime.h"
 
 namespace {
 
-class StringBuffer : public ::testing::Test {
+class StringBuffer : public test_runtime::RuntimeTest {
  protected:
-  void SetUp() override { runtime_start(); }
-  void TearDown() override { runtime_end_libraries(); }
   static size_t block_size(const void* block) { return HeapSize(string_library().heap, 0, block); }
 };
 
-TEST_F(StringBuffer, StartsEmptyWithSixteenBytes) {
+TEST_F(StringBuffer, StartsEmptyWithSixteenBytesAndGrowsWhenTheEndReachesCapacityLessFour) {
   EXPECT_EQ(0, string_library().position);
-  EXPECT_EQ(16, string_library().capacity);
   ASSERT_NE(nullptr, string_library().base);
   EXPECT_EQ(16u, block_size(string_library().base));
-}
-
-TEST_F(StringBuffer, GrowsOnlyWhenTheEndReachesCapacityLessFour) {
   char* first = strbuf_reserve(11, 0);
   EXPECT_EQ(string_library().base, first);
   EXPECT_EQ(16, string_library().capacity) << "an end of 11 stays below 16 - 4";
@@ -48,14 +43,12 @@ TEST_F(StringBuffer, GrowthKeepsAssembledText) {
 
 TEST_F(StringBuffer, EmptyAndNullAppendsWriteOnlyTheZeroByte) {
   strbuf_append("ab");
-  string_library().base[2] = '#';
-  strbuf_append("");
-  EXPECT_EQ(2, string_library().position);
-  EXPECT_EQ('\0', string_library().base[2]);
-  string_library().base[2] = '#';
-  strbuf_append(nullptr);
-  EXPECT_EQ(2, string_library().position);
-  EXPECT_EQ('\0', string_library().base[2]);
+  for (const char* text : {"", static_cast<const char*>(nullptr)}) {
+    string_library().base[2] = '#';
+    strbuf_append(text);
+    EXPECT_EQ(2, string_library().position) << (text ? "empty" : "null");
+    EXPECT_EQ('\0', string_library().base[2]) << (text ? "empty" : "null");
+  }
 }
 
 TEST_F(StringBuffer, StoreCopiesAndSetsThePositionBack) {
@@ -71,17 +64,13 @@ TEST_F(StringBuffer, StoreCopiesAndSetsThePositionBack) {
   EXPECT_EQ(13u + 5, block_size(var));
 }
 
-TEST_F(StringBuffer, StoringAnEmptyExpressionGivesAFiveByteBlock) {
+TEST_F(StringBuffer, EmptyStoreGivesAFiveByteBlockAndAShorterReStoreResizesIt) {
   string_var var = nullptr;
-  string_store(&var, strbuf_position());
+  int32_t p = strbuf_position();
+  string_store(&var, p);
   ASSERT_NE(nullptr, var) << "an empty text is stored, not a null variable";
   EXPECT_STREQ("", var);
   EXPECT_EQ(5u, block_size(var));
-}
-
-TEST_F(StringBuffer, ShorterReStoreResizesTheBlock) {
-  string_var var = nullptr;
-  int32_t p = strbuf_position();
   strbuf_append("a longer text of 29 bytes....");
   string_store(&var, p);
   EXPECT_EQ(29u + 5, block_size(var));
