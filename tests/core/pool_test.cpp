@@ -46,8 +46,14 @@ TEST_F(Pool, StrideIsElementPlusHeaderRoundedToTheHeaderAndModeOneLocks) {
     uint32_t flags;
     uint32_t locked;
   } cases[] = {
-      {28, 32, 40, 0, 0},           {29, 36, 40, POOL_LOCKED, 1}, {0, 4, 8, POOL_UNLOCKED, 0}, {1, 8, 16, 3, 0},
-      {4, 8, 16, 8 | POOL_LOCKED, 1}, {32, 36, 40, 0, 0},         {33, 40, 48, 0, 0},          {64, 68, 72, 0, 0},
+      {28, 32, 40, 0, 0},
+      {29, 36, 40, POOL_LOCKED, 1},
+      {0, 4, 8, POOL_UNLOCKED, 0},
+      {1, 8, 16, 3, 0},
+      {4, 8, 16, 8 | POOL_LOCKED, 1},
+      {32, 36, 40, 0, 0},
+      {33, 40, 48, 0, 0},
+      {64, 68, 72, 0, 0},
   };
   for (const auto& c : cases) {
     block_pool* pool = pool_create(c.element, 16, 256, c.flags);
@@ -62,7 +68,7 @@ TEST_F(Pool, StrideIsElementPlusHeaderRoundedToTheHeaderAndModeOneLocks) {
   }
 }
 
-TEST_F(Pool, SeventeenthElementMakesASecondBlockAndNoSlotOverlapsAnother) {
+TEST_F(Pool, SeventeenthElementMakesASecondBlockAndEmptiedBlocksAreReleased) {
   // 29 bytes leave room for the stride's rounding: each element is written over its full
   // size, and a slot overlapping its neighbour or its header shows as a changed pattern
   // or a lost block link.
@@ -92,12 +98,19 @@ TEST_F(Pool, SeventeenthElementMakesASecondBlockAndNoSlotOverlapsAnother) {
     }
     EXPECT_EQ(0u, reinterpret_cast<uintptr_t>(elements[i]) % sizeof(void*)) << "element " << i << " aligned";
   }
-  for (int i = 0; i < 17; ++i) {
+  // The full first block empties out of order and goes at its last return, the second
+  // once its one element is back.
+  for (int i : {7, 0, 15, 3, 1, 2, 4, 5, 6, 8, 9, 10, 11, 12, 13, 14, 16}) {
     for (int b = 0; b < 29; ++b)
       ASSERT_EQ(i + 1, static_cast<unsigned char*>(elements[i])[b]) << "element " << i << " byte " << b;
+    EXPECT_EQ(i == 16 ? 16 : 32, pool->total) << "before element " << i << " is back";
     pool_free(pool, elements[i]);
   }
   EXPECT_EQ(0, pool->total);
+  EXPECT_EQ(nullptr, pool->available);
+  EXPECT_EQ(nullptr, pool->full);
+  EXPECT_NE(nullptr, pool_alloc(pool)) << "an emptied pool starts over with a fresh block";
+  EXPECT_EQ(16, pool->total);
   pool_destroy(pool);
 }
 
@@ -147,33 +160,6 @@ TEST_F(Pool, FullBlocksLeaveTheFullListFromAnyPlaceAndTheirSlotIsReusedNext) {
     EXPECT_EQ(64, pool->total);
     pool_destroy(pool);
   }
-}
-
-TEST_F(Pool, BlockWithEveryElementReturnedIsReleased) {
-  block_pool* pool = pool_create(24, 16, 256, POOL_UNLOCKED);
-  ASSERT_NE(nullptr, pool);
-  std::vector<void*> elements = take(pool, 20);
-  ASSERT_EQ(32, pool->total);
-
-  // Empty the full first block out of order; it goes at the last return.
-  for (int i : {7, 0, 15, 3, 1, 2, 4, 5, 6, 8, 9, 10, 11, 12, 13}) pool_free(pool, elements[i]);
-  EXPECT_EQ(32, pool->total) << "one element still out";
-  EXPECT_EQ(2, count_blocks(pool->available));
-  pool_free(pool, elements[14]);
-  EXPECT_EQ(16, pool->total) << "the first block's 16 are gone";
-  EXPECT_EQ(1, count_blocks(pool->available));
-  EXPECT_EQ(0, count_blocks(pool->full));
-
-  // The partly used second block goes once its four are back.
-  for (int i = 16; i < 20; ++i) pool_free(pool, elements[i]);
-  EXPECT_EQ(0, pool->total);
-  EXPECT_EQ(nullptr, pool->available);
-  EXPECT_EQ(nullptr, pool->full);
-
-  // An emptied pool starts over with a fresh block.
-  EXPECT_NE(nullptr, pool_alloc(pool));
-  EXPECT_EQ(16, pool->total);
-  pool_destroy(pool);
 }
 
 TEST_F(Pool, BlocksGrowWithThePoolUpToTheMaximum) {
@@ -413,28 +399,23 @@ void expect_one_run_from_racing_threads(INIT_ONCE* word) {
   probe = nullptr;
 }
 
-TEST(RunOnce, PlatformServiceRunsTheInitOnceAndMakesTheSecondCallerWait) {
-  INIT_ONCE word{};
+// With the platform's run-once service and, natively, without it: the native kernel layer
+// hides the service on request, as an older platform lacks it; then the once-word itself
+// does the work.
+TEST(RunOnce, RunsTheInitOnceAndMakesTheSecondCallerWait) {
+  INIT_ONCE word{}, raced{};
   expect_second_caller_waits(&word);
-  INIT_ONCE raced{};
   expect_one_run_from_racing_threads(&raced);
-}
-
 #ifndef _WIN32
-// The native kernel layer hides its run-once service on request, as an older platform
-// lacks it; then the once-word itself does the work.
-TEST(RunOnce, FallbackRunsTheInitOnceAndMakesTheSecondCallerWait) {
   ASSERT_EQ(0, setenv("TESSARIX_KERNEL_NO_INIT_ONCE", "1", 1));
-  INIT_ONCE word{};
-  expect_second_caller_waits(&word);
+  INIT_ONCE own{}, own_raced{};
+  expect_second_caller_waits(&own);
   LONG first_bits;
-  std::memcpy(&first_bits, &word, sizeof(first_bits));
+  std::memcpy(&first_bits, &own, sizeof(first_bits));
   EXPECT_EQ(2, first_bits) << "the once-word ends at 2, where a later call returns at once";
-
-  INIT_ONCE raced{};
-  expect_one_run_from_racing_threads(&raced);
+  expect_one_run_from_racing_threads(&own_raced);
   unsetenv("TESSARIX_KERNEL_NO_INIT_ONCE");
-}
 #endif
+}
 
 }  // namespace

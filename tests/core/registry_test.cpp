@@ -323,25 +323,24 @@ class RegistryLowRecords : public Registry {
  protected:
   void SetUp() override {
     Registry::SetUp();
-#ifndef _WIN32
-    if (!posix_kernel_low_heap_blocks(true)) GTEST_SKIP() << "no low memory could be mapped";
-    posix_kernel_low_heap_blocks(false);
-#endif
+    if (!low_blocks(true)) GTEST_SKIP() << "no low memory could be mapped";
+    low_blocks(false);
   }
   void TearDown() override {
-#ifndef _WIN32
-    posix_kernel_low_heap_blocks(false);
-#endif
+    low_blocks(false);
     Registry::TearDown();
   }
+  static bool low_blocks([[maybe_unused]] bool on) {
+#ifdef _WIN32
+    return true;
+#else
+    return posix_kernel_low_heap_blocks(on);
+#endif
+  }
   test_record* make_low(intptr_t number, int32_t value) {
-#ifndef _WIN32
-    posix_kernel_low_heap_blocks(true);
-#endif
+    low_blocks(true);
     test_record* record = make(number, value);
-#ifndef _WIN32
-    posix_kernel_low_heap_blocks(false);
-#endif
+    low_blocks(false);
     return record;
   }
   // A slot array this long (16 MiB of slots on a 32-bit build) still fits the heap

@@ -100,18 +100,4 @@ TEST(SizingArrowKeys, APlacedPointerMapsBackToTheSameRectangle) {
   }
 }
 
-TEST(SizingArrowKeys, DownThenRightFromTheSystemMenuWorksOnTheBottomRightCorner) {
-  sizing_arrow_step down = sizing_arrow_key(SIZING_EDGE_NONE, SIZING_KEY_DOWN, start, 250, 200);
-  sizing_arrow_step right = sizing_arrow_key(down.edge, SIZING_KEY_RIGHT, start, down.x, down.y);
-  EXPECT_EQ(SIZING_EDGE_BOTTOM_RIGHT, right.edge);
-  EXPECT_EQ(start.right - 2, right.x);
-  EXPECT_EQ(start.bottom - 2, right.y);
-  // The next Right widens the window by 10 pixels and leaves its height.
-  sizing_arrow_step more = sizing_arrow_key(right.edge, SIZING_KEY_RIGHT, start, right.x, right.y);
-  ASSERT_FALSE(more.place_cursor);
-  sizing_box box = start;
-  sizing_apply_point(box, more.edge, more.x, more.y, limits);
-  EXPECT_EQ((sizing_box{100, 50, 410, 350}), box);
-}
-
 }  // namespace
