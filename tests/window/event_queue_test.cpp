@@ -7,6 +7,7 @@
 namespace {
 
 using queued = test_runtime::event_seen;
+using test_runtime::take_queued;
 
 class EventQueue : public test_runtime::RuntimeTest {
  protected:
@@ -19,10 +20,8 @@ class EventQueue : public test_runtime::RuntimeTest {
 #endif
     library = window_library();
     ASSERT_NE(nullptr, library);
-    drain();
+    take_queued();
   }
-  static std::vector<queued> drain() { return test_runtime::take_queued(); }
-
   void post(const queued& e) { event_post(e.code, e.object, e.window, e.type); }
 
   window_library_record* library = nullptr;
@@ -40,7 +39,7 @@ TEST_F(EventQueue, EqualEventsMergeOnlyWithTheLastOneQueued) {
   post(close);
   post(repaint);
   post(repaint);
-  EXPECT_EQ((std::vector<queued>{repaint, close, repaint}), drain());
+  EXPECT_EQ((std::vector<queued>{repaint, close, repaint}), take_queued());
 
   // Events that differ in any one field are different events.
   const queued differing[] = {{EVENT_GADGET, 1, 0, 0},
@@ -49,7 +48,7 @@ TEST_F(EventQueue, EqualEventsMergeOnlyWithTheLastOneQueued) {
                               {EVENT_MENU, 2, 1, 0},
                               {EVENT_MENU, 2, 1, 3}};
   for (const queued& e : differing) post(e);
-  EXPECT_EQ(std::vector<queued>(std::begin(differing), std::end(differing)), drain());
+  EXPECT_EQ(std::vector<queued>(std::begin(differing), std::end(differing)), take_queued());
 }
 
 TEST_F(EventQueue, TakeFillsTheWorkingRecordAndKeepsTheFirstDataOfMergedEvents) {
@@ -91,7 +90,7 @@ TEST_F(EventQueue, RemovingAWindowKeepsTheOthersInOrderAndTheTailRight) {
   post({EVENT_SIZE_WINDOW, 0, 2, 0});
   post({EVENT_REPAINT, 0, 3, 0});
   EXPECT_EQ((std::vector<queued>{{EVENT_MOVE_WINDOW, 1, 1, 0}, {EVENT_SIZE_WINDOW, 0, 2, 0}, {EVENT_REPAINT, 0, 3, 0}}),
-            drain());
+            take_queued());
 
   // Removing every event empties the queue, and it fills again from the start.
   post({EVENT_REPAINT, 0, 4, 0});
@@ -100,13 +99,13 @@ TEST_F(EventQueue, RemovingAWindowKeepsTheOthersInOrderAndTheTailRight) {
   EXPECT_EQ(0, event_queue_length());
   EXPECT_EQ(0, event_queue_take());
   post({EVENT_MOVE_WINDOW, 4, 4, 0});
-  EXPECT_EQ((std::vector<queued>{{EVENT_MOVE_WINDOW, 4, 4, 0}}), drain());
+  EXPECT_EQ((std::vector<queued>{{EVENT_MOVE_WINDOW, 4, 4, 0}}), take_queued());
 
   // Window -1 (events of no program window) is a window number like any other here.
   post({EVENT_ACTIVATE_WINDOW, 0, -1, 0});
   post({EVENT_ACTIVATE_WINDOW, 0, 5, 0});
   event_queue_remove_window(-1);
-  EXPECT_EQ((std::vector<queued>{{EVENT_ACTIVATE_WINDOW, 0, 5, 0}}), drain());
+  EXPECT_EQ((std::vector<queued>{{EVENT_ACTIVATE_WINDOW, 0, 5, 0}}), take_queued());
 }
 
 TEST_F(EventQueue, RemoveMatchingTakesMinusOneAsAnyValue) {
@@ -130,14 +129,14 @@ TEST_F(EventQueue, RemoveMatchingTakesMinusOneAsAnyValue) {
     event_queue_remove_matching(r.pattern.code, r.pattern.object, r.pattern.window, r.pattern.type);
     std::vector<queued> expected;
     for (int i : r.kept) expected.push_back(filled[i]);
-    EXPECT_EQ(expected, drain()) << "pattern " << r.pattern;
+    EXPECT_EQ(expected, take_queued()) << "pattern " << r.pattern;
   }
   // The tail after removal: an event equal to the last kept one merges with it.
   post({EVENT_REPAINT, 0, 0, 0});
   post({EVENT_GADGET, 3, 0, 0});
   event_queue_remove_matching(EVENT_GADGET, 3, -1, -1);
   post({EVENT_REPAINT, 0, 0, 0});
-  EXPECT_EQ((std::vector<queued>{{EVENT_REPAINT, 0, 0, 0}}), drain());
+  EXPECT_EQ((std::vector<queued>{{EVENT_REPAINT, 0, 0, 0}}), take_queued());
 }
 
 TEST_F(EventQueue, ManyEventsComeBackInOrderAcrossAllocatorBlocks) {

@@ -39,6 +39,7 @@ TEST(WindowFlags, SplitIntoStyleExtendedStyleAndRuntimeChoices) {
 }
 
 TEST(WindowPlacement, CentresOnTheScreenOrTheReference) {
+  constexpr int32_t DEFAULT = PLACEMENT_DEFAULT;   // the platform places it, not at -65535
   const placement_rect owner{100, 200, 501, 500};  // 401 x 300
   struct row {
     uint32_t flags;
@@ -54,15 +55,8 @@ TEST(WindowPlacement, CentresOnTheScreenOrTheReference) {
       {WINDOW_CENTRE_PARENT, 5, 5, 200, 100, &owner, {200, 300, 200, 100}, "centred on the reference"},
       {WINDOW_CENTRE_PARENT, 5, 5, 800, 700, &owner, {0, 0, 800, 700}, "negative becomes 0, the size is not cut"},
       {WINDOW_CENTRE_PARENT, 5, 7, 200, 100, nullptr, {5, 7, 200, 100}, "no reference: the given position"},
-      {WINDOW_CENTRE_PARENT,
-       IGNORE,
-       7,
-       200,
-       100,
-       nullptr,
-       {PLACEMENT_DEFAULT, PLACEMENT_DEFAULT, 200, 100},
-       "no reference and IGNORE: the platform places it, not at -65535"},
-      {0, IGNORE, 7, 200, 100, nullptr, {PLACEMENT_DEFAULT, PLACEMENT_DEFAULT, 200, 100}, "IGNORE: both default"},
+      {WINDOW_CENTRE_PARENT, IGNORE, 7, 200, 100, nullptr, {DEFAULT, DEFAULT, 200, 100}, "IGNORE, no reference"},
+      {0, IGNORE, 7, 200, 100, nullptr, {DEFAULT, DEFAULT, 200, 100}, "IGNORE: both default"},
       {0, 30, 40, 200, 100, nullptr, {30, 40, 200, 100}, "no centring: as given"},
   };
   for (const row& r : rows) {
