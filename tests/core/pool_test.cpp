@@ -241,15 +241,10 @@ TEST_F(Pool, BadArgumentsFailWithoutACrash) {
   pool_clear(nullptr);
   pool_destroy(nullptr);
 
-  block_pool* pool = pool_create(8, 16, 256, 0);
+  // A maximum below the minimum still gives blocks of at least one slot.
+  block_pool* pool = pool_create(8, 4, 2, 0);
   ASSERT_NE(nullptr, pool);
   pool_free(pool, nullptr);
-  EXPECT_EQ(0, pool->total);
-  pool_destroy(pool);
-
-  // A maximum below the minimum still gives blocks of at least one slot.
-  pool = pool_create(8, 4, 2, 0);
-  ASSERT_NE(nullptr, pool);
   for (void* element : take(pool, 10)) {
     ASSERT_NE(nullptr, element);
     pool_free(pool, element);
