@@ -53,8 +53,9 @@ bool dynamic_number_below(const object_registry* registry, int64_t count) {
 // of a dynamic record (not just the number asked for: the step beyond it too), or when
 // the heap refuses.
 bool grow_slots(object_registry* registry, intptr_t number) {
+  // Compared before the sum is made: on 64-bit a number near INTPTR_MAX would overflow it.
+  if (number > INT32_MAX - registry->growth_step) return false;
   int64_t count = static_cast<int64_t>(number) + registry->growth_step;
-  if (count > INT32_MAX) return false;
   if (dynamic_number_below(registry, count)) return false;
   if (static_cast<uint64_t>(count) > SIZE_MAX / sizeof(void*)) return false;
   void* slots = main_heap_realloc(registry->slots, static_cast<size_t>(count) * sizeof(void*));

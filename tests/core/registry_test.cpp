@@ -386,6 +386,7 @@ TEST_F(Registry, NumbersBeyondTheSlotCountRangeAreRefused) {
   EXPECT_EQ(nullptr, registry_create(registry, INT32_MAX - 15));
 #if INTPTR_MAX > INT32_MAX
   EXPECT_EQ(nullptr, registry_create(registry, static_cast<intptr_t>(1) << 40));
+  EXPECT_EQ(nullptr, registry_create(registry, INTPTR_MAX));
 #endif
   EXPECT_EQ(16, registry->slot_count);
   EXPECT_NE(nullptr, make(0, 1)) << "the registry still works";
