@@ -105,6 +105,12 @@ inline std::vector<sound_run> runs(const std::vector<uint8_t>& raw, int gap_ms) 
   return found;
 }
 
+// The runs of sound in the sink's file from the given offset on, without the mixer's missed
+// periods.
+inline std::vector<sound_run> runs(const std::string& windows_file, int gap_ms, size_t from = 0) {
+  return runs(without_missed_periods(read(windows_file, from)), gap_ms);
+}
+
 // Waits until the sink has taken ms more frames than it held when called and ends in ms
 // of silence: what was played before the call has all reached it then, however far the
 // mixer lags behind.

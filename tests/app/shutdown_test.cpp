@@ -43,11 +43,6 @@ std::vector<HANDLE> process_heaps() {
   return heaps;
 }
 
-struct object_counts {
-  long gdi;
-  size_t windows, heaps;
-};
-
 // NOTE: Wine answers GetGuiResources with 0, for this process too. Its GDI objects are
 // entries of the process's handle table, which the PEB names as on Windows; an entry is
 // in use while its type byte is not 0. The stock objects are left out; -1 without a table.
@@ -72,8 +67,6 @@ long gdi_objects() {
   for (size_t i = 0; i < 0x10000; ++i) used += table[i].type != 0 && !(table[i].unique & 0x80);
   return used;
 }
-
-object_counts count_objects() { return {gdi_objects(), thread_windows().size(), process_heaps().size()}; }
 
 // What a heap's live blocks hold.
 size_t busy_bytes(HANDLE heap) {
@@ -134,15 +127,16 @@ void throw_without_pauses(int n) {
   dice_record_throw(face);
 }
 
-struct throw_usage {
+// Busy bytes of the runtime's heaps and of the process heap, GDI objects, windows, heaps.
+struct usage {
   size_t main, strings, process;
   long gdi;
-  size_t windows;
+  size_t windows, heaps;
 };
 
-throw_usage usage_now() {
-  return {busy_bytes(main_heap()), busy_bytes(string_library().heap), busy_bytes(GetProcessHeap()), gdi_objects(),
-          thread_windows().size()};
+usage usage_now() {
+  return {busy_bytes(main_heap()), busy_bytes(string_library().heap), busy_bytes(GetProcessHeap()),
+          gdi_objects(),           thread_windows().size(),           process_heaps().size()};
 }
 
 // The first throws make what stays for the rest of the run (the platform's caches of the
@@ -154,10 +148,10 @@ TEST(ProgramObjects, ThrowsLeaveHeapsAndObjectsAsTheyWere) {
   open_everything();
   ASSERT_EQ(1, crypto_random_open());
   for (int n = 0; n < 20; ++n) throw_without_pauses(n);
-  const throw_usage before = usage_now();
+  const usage before = usage_now();
   constexpr int kThrows = 100;
   for (int n = 0; n < kThrows; ++n) throw_without_pauses(n);
-  const throw_usage after = usage_now();
+  const usage after = usage_now();
   EXPECT_EQ(before.main, after.main) << "busy bytes of the main heap over " << kThrows << " throws";
   EXPECT_EQ(before.strings, after.strings) << "busy bytes of the string heap over " << kThrows << " throws";
   EXPECT_LE(after.process, before.process + 2 * kThrows)
@@ -176,14 +170,14 @@ TEST(RuntimeEnd, FreesEveryObjectStillOpen) {
   open_everything();
   runtime_end_libraries();
 
-  const object_counts before = count_objects();
+  const usage before = usage_now();
   const std::vector<HWND> windows_before = thread_windows();
   runtime_start();
   const open_objects open = open_everything();
-  const object_counts during = count_objects();
+  const usage during = usage_now();
   EXPECT_GE(during.windows, before.windows + 7) << "two windows and five gadgets";
   runtime_end_libraries();
-  const object_counts after = count_objects();
+  const usage after = usage_now();
 
   for (HWND window : open.windows) {
     if (std::binary_search(windows_before.begin(), windows_before.end(), window)) continue;

@@ -30,8 +30,19 @@ uint32_t u32(const bytes& b, size_t at) {
 uint16_t u16(const bytes& b, size_t at) { return static_cast<uint16_t>(b[at] | b[at + 1] << 8); }
 std::string tag(const bytes& b, size_t at) { return std::string(b.begin() + at, b.begin() + at + 4); }
 
-const char* const PICTURE_FILES[7] = {"start.bmp",  "face_1.bmp", "face_2.bmp", "face_3.bmp",
-                                      "face_4.bmp", "face_5.bmp", "face_6.bmp"};
+// A little-endian number of a file's header.
+struct field {
+  size_t offset, width;
+  uint32_t value;
+};
+uint32_t value_at(const bytes& b, const field& f) {
+  return f.width == 4 ? u32(b, f.offset) : f.width == 2 ? u16(b, f.offset) : b[f.offset];
+}
+
+// The embedded files in their order (the pictures first), then the icon.
+const char* const FILES[10] = {"start.bmp",  "face_1.bmp", "face_2.bmp", "face_3.bmp", "face_4.bmp",
+                               "face_5.bmp", "face_6.bmp", "click.wav",  "roll.wav",   "tessarix.ico"};
+const std::vector<const char*> PICTURE_FILES(FILES, FILES + 7);
 const std::string DIR = TESSARIX_ASSET_DIR;
 
 int index_at(const bytes& bmp, int x, int y) { return dice_pictures::index_at(bmp.data(), x, y); }
@@ -41,14 +52,9 @@ constexpr int BLACK = 0, RED = 9, YELLOW = 11, WHITE = 15;
 }  // namespace
 
 TEST(picture_files, header_and_palette_of_every_picture) {
-  const uint8_t palette[16][3] = {{0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {128, 128, 0},
-                                  {0, 0, 128},     {128, 0, 128}, {0, 128, 128}, {128, 128, 128},
-                                  {192, 192, 192}, {255, 0, 0},   {0, 255, 0},   {255, 255, 0},
-                                  {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
-  struct field {
-    size_t offset, width;
-    uint32_t value;
-  };
+  // Each entry's blue, green, red and zero bytes, read as one number: 0x00RRGGBB.
+  const uint32_t palette[16] = {0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0x808080,
+                                0xC0C0C0, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
   const field fields[] = {{2, 4, 45718}, {6, 4, 0},  {10, 4, 118}, {14, 4, 40}, {18, 4, 300},
                           {22, 4, 300},  {26, 2, 1}, {28, 2, 4},   {30, 4, 0},  {34, 4, 45600},
                           {38, 4, 0},    {42, 4, 0}, {46, 4, 16},  {50, 4, 0}};
@@ -56,18 +62,10 @@ TEST(picture_files, header_and_palette_of_every_picture) {
     bytes b = read_file(DIR + "/" + name);
     ASSERT_EQ(45718u, b.size()) << name;
     EXPECT_EQ("BM", std::string(b.begin(), b.begin() + 2)) << name;
-    for (const field& f : fields)
-      EXPECT_EQ(f.value, f.width == 4 ? u32(b, f.offset) : u16(b, f.offset)) << name << " at byte " << f.offset;
-    for (int i = 0; i < 16; ++i) {
-      EXPECT_EQ(palette[i][2], b[54 + 4 * i]) << name << " blue of colour " << i;
-      EXPECT_EQ(palette[i][1], b[55 + 4 * i]) << name << " green of colour " << i;
-      EXPECT_EQ(palette[i][0], b[56 + 4 * i]) << name << " red of colour " << i;
-      EXPECT_EQ(0, b[57 + 4 * i]) << name << " fourth byte of colour " << i;
-    }
-    for (int row = 0; row < 300; ++row) {
-      EXPECT_EQ(0, b[118 + row * 152 + 150]) << name << " row fill, stored row " << row;
-      EXPECT_EQ(0, b[118 + row * 152 + 151]) << name << " row fill, stored row " << row;
-    }
+    for (const field& f : fields) EXPECT_EQ(f.value, value_at(b, f)) << name << " at byte " << f.offset;
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(palette[i], u32(b, 54 + 4 * i)) << name << " colour " << i;
+    for (int row = 0; row < 300; ++row)
+      EXPECT_EQ(0, u16(b, 118 + row * 152 + 150)) << name << " row fill, stored row " << row;
   }
 }
 
@@ -75,27 +73,21 @@ TEST(picture_files, colours_used_and_rounded_corners) {
   for (const char* name : PICTURE_FILES) {
     bytes b = read_file(DIR + "/" + name);
     ASSERT_EQ(45718u, b.size()) << name;
+    // White lies only in the corners, and each corner pixel is white.
     int counts[16] = {};
     for (int y = 0; y < 300; ++y)
-      for (int x = 0; x < 300; ++x) ++counts[index_at(b, x, y)];
-    for (int i = 0; i < 16; ++i)
-      if (i != BLACK && i != RED && i != YELLOW && i != WHITE) {
-        EXPECT_EQ(0, counts[i]) << name << " colour " << i;
+      for (int x = 0; x < 300; ++x) {
+        const int i = index_at(b, x, y);
+        ++counts[i];
+        if (i == WHITE && !((x < 40 || x > 259) && (y < 40 || y > 259)))
+          ADD_FAILURE() << name << ": white at " << x << "," << y << ", outside the corners";
       }
+    for (int i = 0; i < 16; ++i)  // none but the four colours
+      EXPECT_EQ(0, i == BLACK || i == RED || i == YELLOW || i == WHITE ? 0 : counts[i]) << name << " colour " << i;
     EXPECT_EQ(933, counts[WHITE]) << name;
     EXPECT_GT(counts[YELLOW], 0) << name;
-    // White lies only in the corners, and each corner pixel is white.
-    for (int y = 0; y < 300; ++y)
-      for (int x = 0; x < 300; ++x) {
-        bool corner_zone = (x < 40 || x > 259) && (y < 40 || y > 259);
-        if (!corner_zone) {
-          EXPECT_NE(WHITE, index_at(b, x, y)) << name << " at " << x << "," << y;
-        }
-      }
-    EXPECT_EQ(WHITE, index_at(b, 0, 0)) << name;
-    EXPECT_EQ(WHITE, index_at(b, 299, 0)) << name;
-    EXPECT_EQ(WHITE, index_at(b, 0, 299)) << name;
-    EXPECT_EQ(WHITE, index_at(b, 299, 299)) << name;
+    for (int corner : {0, 1, 2, 3})
+      EXPECT_EQ(WHITE, index_at(b, corner % 2 * 299, corner / 2 * 299)) << name << " corner " << corner;
     EXPECT_EQ(RED, index_at(b, 150, 0)) << name << " middle of the top edge";
     EXPECT_EQ(RED, index_at(b, 0, 150)) << name << " middle of the left edge";
   }
@@ -167,19 +159,10 @@ TEST(sound_files, click_and_roll_layouts) {
   for (const expected_wav& w : wavs) {
     bytes b = read_file(DIR + "/" + w.name);
     ASSERT_EQ(w.size, b.size()) << w.name;
-    EXPECT_EQ("RIFF", tag(b, 0)) << w.name;
-    EXPECT_EQ(w.riff, u32(b, 4)) << w.name;
-    EXPECT_EQ("WAVE", tag(b, 8)) << w.name;
-    EXPECT_EQ("fmt ", tag(b, 12)) << w.name;
-    EXPECT_EQ(16u, u32(b, 16)) << w.name;
-    EXPECT_EQ(1u, u16(b, 20)) << w.name;
-    EXPECT_EQ(w.channels, u16(b, 22)) << w.name;
-    EXPECT_EQ(w.rate, u32(b, 24)) << w.name;
-    EXPECT_EQ(w.per_second, u32(b, 28)) << w.name;
-    EXPECT_EQ(w.align, u16(b, 32)) << w.name;
-    EXPECT_EQ(16u, u16(b, 34)) << w.name;
-    EXPECT_EQ("data", tag(b, 36)) << w.name;
-    EXPECT_EQ(w.data, u32(b, 40)) << w.name;
+    EXPECT_EQ("RIFF WAVE fmt  data", tag(b, 0) + " " + tag(b, 8) + " " + tag(b, 12) + " " + tag(b, 36)) << w.name;
+    const field fields[] = {{4, 4, w.riff},        {16, 4, 16},      {20, 2, 1},  {22, 2, w.channels}, {24, 4, w.rate},
+                            {28, 4, w.per_second}, {32, 2, w.align}, {34, 2, 16}, {40, 4, w.data}};
+    for (const field& f : fields) EXPECT_EQ(f.value, value_at(b, f)) << w.name << " at byte " << f.offset;
     // Audible, and not clipped flat: some samples loud, none at the rails for long.
     int peak = 0, railed = 0;
     for (uint32_t i = 0; i < w.data; i += 2) {
@@ -213,32 +196,25 @@ TEST(sound_files, click_and_roll_layouts) {
 TEST(icon_file, one_image_47_by_37_at_24_bits) {
   bytes b = read_file(DIR + "/tessarix.ico");
   ASSERT_GE(b.size(), 22u + 40u);
-  EXPECT_EQ(0, u16(b, 0));
-  EXPECT_EQ(1, u16(b, 2)) << "icon, not cursor";
-  EXPECT_EQ(1, u16(b, 4)) << "entries";
-  EXPECT_EQ(47, b[6]);
-  EXPECT_EQ(37, b[7]);
-  EXPECT_EQ(24, u16(b, 12));
   uint32_t size = u32(b, 14), offset = u32(b, 18);
-  EXPECT_EQ(b.size(), offset + size);
-  EXPECT_EQ(40u, u32(b, offset));
-  EXPECT_EQ(47u, u32(b, offset + 4));
-  EXPECT_EQ(74u, u32(b, offset + 8)) << "colour and mask rows";
-  EXPECT_EQ(24, u16(b, offset + 14));
+  ASSERT_EQ(b.size(), offset + size);
+  // The directory: reserved, icon (not cursor), one entry of 47 x 37 at 24 bits; the image's
+  // header, with its colour and mask rows (74).
+  const field fields[] = {{0, 2, 0},   {2, 2, 1},       {4, 2, 1},           {6, 1, 47},          {7, 1, 37},
+                          {12, 2, 24}, {offset, 4, 40}, {offset + 4, 4, 47}, {offset + 8, 4, 74}, {offset + 14, 2, 24}};
+  for (const field& f : fields) EXPECT_EQ(f.value, value_at(b, f)) << "at byte " << f.offset;
   EXPECT_EQ(40u + 144u * 37u + 8u * 37u, size) << "rows of 144 colour bytes and 8 mask bytes";
 }
 
 TEST(embedded_assets, files_lie_back_to_back_in_order) {
   const uint8_t* starts[9] = {dice_start_picture, dice_face_1, dice_face_2,      dice_face_3,    dice_face_4,
                               dice_face_5,        dice_face_6, dice_click_sound, dice_roll_sound};
-  const char* names[9] = {"start.bmp",  "face_1.bmp", "face_2.bmp", "face_3.bmp", "face_4.bmp",
-                          "face_5.bmp", "face_6.bmp", "click.wav",  "roll.wav"};
   const uint8_t* expected = dice_start_picture;
   for (int i = 0; i < 9; ++i) {
-    EXPECT_EQ(expected, starts[i]) << names[i] << " follows the previous file directly";
-    bytes file = read_file(DIR + "/" + names[i]);
-    ASSERT_FALSE(file.empty()) << names[i];
-    EXPECT_TRUE(std::equal(file.begin(), file.end(), starts[i])) << names[i] << " embedded unchanged";
+    EXPECT_EQ(expected, starts[i]) << FILES[i] << " follows the previous file directly";
+    bytes file = read_file(DIR + "/" + FILES[i]);
+    ASSERT_FALSE(file.empty()) << FILES[i];
+    EXPECT_TRUE(std::equal(file.begin(), file.end(), starts[i])) << FILES[i] << " embedded unchanged";
     expected = starts[i] + file.size();
   }
   EXPECT_EQ(expected, dice_assets_end);
@@ -253,9 +229,7 @@ TEST(asset_generator, makes_the_committed_files_again) {
   ASSERT_NE(nullptr, mkdtemp(dir));
   std::string command = std::string("'") + TESSARIX_ASSET_GENERATOR + "' " + dir;
   ASSERT_EQ(0, std::system(command.c_str())) << command;
-  const char* names[] = {"start.bmp",  "face_1.bmp", "face_2.bmp", "face_3.bmp", "face_4.bmp",
-                         "face_5.bmp", "face_6.bmp", "click.wav",  "roll.wav",   "tessarix.ico"};
-  for (const char* name : names) {
+  for (const char* name : FILES) {
     bytes made = read_file(std::string(dir) + "/" + name);
     bytes committed = read_file(DIR + "/" + name);
     EXPECT_FALSE(made.empty()) << name;

@@ -4,11 +4,13 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <utility>
+
+#include <gtest/gtest.h>
 
 #include "app/assets.h"
 #include "tests/app/dice_pictures.h"
-#include "tests/audio_sink.h"
 
 namespace e2e {
 
@@ -48,6 +50,8 @@ HWND find_top_level(DWORD pid, const char* class_name, const char* title) {
 
 }  // namespace
 
+std::string work_file(const std::string& name) { return windows_path(setting("TESSARIX_WORK") + "/" + name); }
+
 app::~app() {
   if (process.hProcess) {
     if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process.hProcess, 99);
@@ -57,7 +61,7 @@ app::~app() {
 }
 
 bool app::start(DWORD deadline_ms, DWORD step_ms) {
-  DeleteFileA(windows_path(setting("TESSARIX_WORK") + "/audio.raw").c_str());
+  DeleteFileA(work_file("audio.raw").c_str());
   std::string exe = program.empty() ? windows_path(setting("TESSARIX_EXE")) : program;
   std::string command = "\"" + exe + "\"";
   STARTUPINFOA startup{};
@@ -97,27 +101,63 @@ long app::wait_exit(DWORD deadline_ms) {
 
 HWND app::requester() const { return find_top_level(process.dwProcessId, "#32770", nullptr); }
 
-static BOOL CALLBACK count_window(HWND window, LPARAM data) {
-  auto* s = reinterpret_cast<std::pair<DWORD, long>*>(data);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  if (pid == s->first) ++s->second;
-  return TRUE;
+HWND app::wait_requester() const {
+  HWND box = nullptr;
+  bool up = wait_until(
+      [&] {
+        return (box = requester()) != nullptr && GetWindowTextLengthA(GetDlgItem(box, 0xFFFF)) > 0 &&
+               GetForegroundWindow() == box;
+      },
+      5000);
+  return up ? box : nullptr;
 }
 
-static BOOL CALLBACK count_top_level(HWND window, LPARAM data) {
+void app::activate() const {
+  SetForegroundWindow(window);
+  click(image_gadget());  // a plain click on the picture is a gadget event the loop ignores
+  wait_until([&] { return GetForegroundWindow() == window; }, 2000);
+  idle();
+}
+
+std::vector<std::string> app::close_and_read_report() const {
+  activate();
+  press_keys({VK_MENU, VK_F4});
+  HWND box = wait_requester();
+  if (!box) {
+    ADD_FAILURE() << "no requester in front: requester " << requester() << ", foreground " << GetForegroundWindow()
+                  << ", the window " << window;
+    return {};
+  }
+  std::vector<std::string> lines = requester_lines(box);
+  // NOTE: under load Wine can drop a click that comes right after the requester takes the
+  // foreground; the key goes to its focus, the default button, whenever it looks.
+  press_keys({VK_RETURN});
+  return lines;
+}
+
+std::vector<std::string> requester_lines(HWND box) {
+  char text[4096] = {};
+  GetWindowTextA(GetDlgItem(box, 0xFFFF), text, sizeof text);
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line, '\r');) lines.push_back(line);
+  return lines;
+}
+
+// Counts the windows of the process: each top-level one with its descendants.
+static BOOL CALLBACK count_window(HWND window, LPARAM data) {
   auto* s = reinterpret_cast<std::pair<DWORD, long>*>(data);
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
   if (pid != s->first) return TRUE;
   ++s->second;
-  EnumChildWindows(window, count_window, data);
+  if (GetAncestor(window, GA_PARENT) == GetDesktopWindow()) EnumChildWindows(window, count_window, data);
   return TRUE;
 }
 
 long app::window_count() const {
   std::pair<DWORD, long> windows{process.dwProcessId, 0};
-  EnumWindows(count_top_level, reinterpret_cast<LPARAM>(&windows));
+  EnumWindows(count_window, reinterpret_cast<LPARAM>(&windows));
   return windows.second;
 }
 
@@ -176,9 +216,8 @@ void move_pointer(int x, int y) {
   send_mouse(0, x, y);
 }
 
-void click_screen(int x, int y) {
-  SetCursorPos(x, y);
-  send_mouse(0, x, y);
+static void click_screen(int x, int y) {
+  move_pointer(x, y);
   Sleep(30);
   send_mouse(MOUSEEVENTF_LEFTDOWN, x, y);
   Sleep(30);
@@ -192,24 +231,16 @@ void click(HWND window) {
 }
 
 void press_keys(std::initializer_list<WORD> keys) {
-  std::vector<INPUT> inputs;
-  for (WORD k : keys) {
+  auto send = [](WORD key, DWORD flags) {
     INPUT i{};
     i.type = INPUT_KEYBOARD;
-    i.ki.wVk = k;
-    inputs.push_back(i);
-  }
-  for (auto k = keys.end(); k != keys.begin();) {
-    INPUT i{};
-    i.type = INPUT_KEYBOARD;
-    i.ki.wVk = *--k;
-    i.ki.dwFlags = KEYEVENTF_KEYUP;
-    inputs.push_back(i);
-  }
-  for (INPUT& i : inputs) {
+    i.ki.wVk = key;
+    i.ki.dwFlags = flags;
     SendInput(1, &i, sizeof i);
     Sleep(20);
-  }
+  };
+  for (WORD k : keys) send(k, 0);
+  for (auto k = keys.end(); k != keys.begin();) send(*--k, KEYEVENTF_KEYUP);
 }
 
 std::vector<uint32_t> grab(const RECT& r) {
@@ -242,7 +273,7 @@ std::vector<uint32_t> grab(const RECT& r) {
 }
 
 std::vector<uint32_t> grab(HWND window) {
-  RECT r;
+  RECT r{};  // empty without a window
   GetClientRect(window, &r);
   MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
   return grab(r);
@@ -310,56 +341,31 @@ int die_watch::wait_throws(size_t n, DWORD deadline_ms) {
 
 bool save_screenshot(const RECT& r, const std::string& file) {
   std::vector<uint32_t> pixels = grab(r);
-  const int w = r.right - r.left, h = r.bottom - r.top;
   if (pixels.empty()) return false;
-  const int stride = (w * 3 + 3) / 4 * 4;
+  for (uint32_t& v : pixels) v |= 0xFF000000;  // opaque, for a reader that takes the fourth byte as alpha
+  const auto bytes = static_cast<DWORD>(pixels.size() * sizeof pixels[0]);
   BITMAPFILEHEADER head{};
   BITMAPINFOHEADER info{};
   head.bfType = 0x4D42;
   head.bfOffBits = sizeof head + sizeof info;
-  head.bfSize = head.bfOffBits + stride * h;
+  head.bfSize = head.bfOffBits + bytes;
   info.biSize = sizeof info;
-  info.biWidth = w;
-  info.biHeight = h;
+  info.biWidth = r.right - r.left;
+  info.biHeight = r.top - r.bottom;  // rows from the top
   info.biPlanes = 1;
-  info.biBitCount = 24;
-  info.biSizeImage = stride * h;
-  FILE* f = std::fopen(file.c_str(), "wb");
-  if (!f) return false;
-  std::fwrite(&head, sizeof head, 1, f);
-  std::fwrite(&info, sizeof info, 1, f);
-  std::vector<uint8_t> row(stride);
-  for (int y = h - 1; y >= 0; --y) {
-    for (int x = 0; x < w; ++x) {
-      uint32_t v = pixels[y * w + x];
-      row[3 * x] = v & 0xFF, row[3 * x + 1] = (v >> 8) & 0xFF, row[3 * x + 2] = (v >> 16) & 0xFF;
-    }
-    std::fwrite(row.data(), 1, row.size(), f);
-  }
-  return std::fclose(f) == 0;
+  info.biBitCount = 32;
+  info.biSizeImage = bytes;
+  std::ofstream out(file, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(&head), sizeof head);
+  out.write(reinterpret_cast<const char*>(&info), sizeof info);
+  out.write(reinterpret_cast<const char*>(pixels.data()), bytes);
+  return out.good();
 }
-
-static std::string sink_file() { return windows_path(setting("TESSARIX_WORK") + "/audio.raw"); }
-
-std::vector<sound_run> sound_runs(int gap_ms) {
-  return audio_sink::runs(audio_sink::without_missed_periods(audio_sink::read(sink_file())), gap_ms);
-}
-
-bool sink_caught_up() { return audio_sink::caught_up(sink_file()); }
 
 std::vector<std::string> opened_addresses() {
-  std::vector<uint8_t> text = read_file(windows_path(setting("TESSARIX_WORK") + "/opened.txt"));
+  std::ifstream in(work_file("opened.txt"));
   std::vector<std::string> lines;
-  std::string line;
-  for (uint8_t c : text) {
-    if (c == '\n') {
-      lines.push_back(line);
-      line.clear();
-    } else {
-      line += static_cast<char>(c);
-    }
-  }
-  if (!line.empty()) lines.push_back(line);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
 }
 

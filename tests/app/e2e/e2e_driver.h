@@ -19,13 +19,11 @@
 namespace e2e {
 
 using test_time::wait_until;
-// wait_until under the name the soak test knows it by.
-template <class F>
-bool wait_for(F condition, DWORD deadline_ms, DWORD step_ms = 20) {
-  return wait_until(condition, static_cast<int>(deadline_ms), static_cast<int>(step_ms));
-}
 using wine_paths::setting;
 using wine_paths::windows_path;
+
+// A file in the run's work folder (the audio sink's is "audio.raw"), as a Windows path.
+std::string work_file(const std::string& name);
 
 struct app {
   PROCESS_INFORMATION process{};
@@ -45,6 +43,13 @@ struct app {
   long wait_exit(DWORD deadline_ms);
   // The requester (a dialog box of the program's thread), or null.
   HWND requester() const;
+  // Waits for the requester, with its text, in front for the user's input; it, or null.
+  HWND wait_requester() const;
+  // Puts the window in front, as a user's click on it would.
+  void activate() const;
+  // Closes the window with its close box and the requester with its default button; the
+  // requester's lines (its text split at its carriage returns), none when none came.
+  std::vector<std::string> close_and_read_report() const;
   // The process's windows, top-level and child.
   long window_count() const;
   // The program's Unix process id (the newest process running its executable), or -1.
@@ -54,8 +59,7 @@ struct app {
 // CPU time of a Unix process's threads, or of its main thread alone, in ms; -1 when unknown.
 double unix_cpu_ms(long pid, bool main_thread_only);
 
-// Real input: a left click at a screen point, at a window's centre, and a key chord.
-void click_screen(int x, int y);
+// Real input: the pointer to a screen point, a left click at a window's centre, a key chord.
 void move_pointer(int x, int y);
 void click(HWND window);
 void press_keys(std::initializer_list<WORD> keys);
@@ -65,7 +69,7 @@ std::vector<uint32_t> grab(const RECT& screen_rect);
 std::vector<uint32_t> grab(HWND window);  // its client area
 // The embedded picture (0 start, 1..6 faces) that the pixels show exactly, or -1.
 int shown_picture(const std::vector<uint32_t>& pixels);
-// Writes a screen rectangle as a 24-bit BMP file.
+// Writes a screen rectangle as a 32-bit BMP file.
 bool save_screenshot(const RECT& screen_rect, const std::string& windows_file);
 
 // The die's name changes that the program announces, as an assistive tool outside it hears
@@ -87,13 +91,8 @@ class die_watch {
   HWND die_;
 };
 
-// The sounds in the audio sink's file (tests/audio_sink.h): runs of sound, each with its
-// start and length in milliseconds; silences shorter than gap_ms join runs.
-using sound_run = audio_sink::sound_run;
-std::vector<sound_run> sound_runs(int gap_ms);
-// Waits until what the program played before the call has all reached the sink
-// (audio_sink::caught_up).
-bool sink_caught_up();
+// The requester's text split at its carriage returns.
+std::vector<std::string> requester_lines(HWND box);
 // Lines the stand-in browser launcher recorded, one per address it was given.
 std::vector<std::string> opened_addresses();
 
