@@ -8,17 +8,13 @@
 
 namespace {
 
+using gadget_tests::control_of;
 using gadget_tests::queued;
 using gadget_tests::take_gadget_events;
 using gadget_tests::take_queued;
 using gadget_tests::WindowFixture;
 
 class GadgetRegistry : public WindowFixture {};
-
-HWND control_of(intptr_t number) {
-  gadget_record* record = gadget_lookup(number);
-  return record ? record->window : nullptr;
-}
 
 TEST_F(GadgetRegistry, ButtonsCarryTheirStyleNumberAndFont) {
   const struct {
@@ -208,19 +204,6 @@ TEST_F(GadgetLibrary, WithoutAListCreationFailsAndTouchesNoSlot) {
   EXPECT_EQ(0, gadget_image(4, 0, 0, 50, 20, nullptr));
   EXPECT_EQ(nullptr, gadget_lookup(1));
   EXPECT_EQ(nullptr, gadget_lookup(4));
-}
-
-TEST_F(GadgetLibrary, StartsWithTheGuiFontAndAnEmptyStack) {
-  gadget_library_state* state = gadget_state();
-  ASSERT_NE(nullptr, state);
-  EXPECT_EQ(GetStockObject(DEFAULT_GUI_FONT), state->font);
-  ASSERT_NE(nullptr, state->stack);
-  EXPECT_EQ(0, state->depth);
-  EXPECT_EQ(10, state->capacity);
-  for (int i = 0; i < 10; ++i) EXPECT_EQ(nullptr, state->stack[i]) << "entry " << i;
-  EXPECT_EQ(nullptr, state->aux_window);
-  ASSERT_NE(nullptr, state->table);
-  EXPECT_EQ(50, state->table->slot_count);
 }
 
 }  // namespace
