@@ -28,6 +28,13 @@ class ImageGadget : public WindowFixture {
     });
     return image_from_memory(number, file.data()) ? image_handle(number) : nullptr;
   }
+
+  // Gadget 4 at 10, 10 showing the picture; its control.
+  HWND image_gadget(HANDLE shown) {
+    EXPECT_NE(nullptr, shown);
+    EXPECT_NE(0, gadget_image(4, 10, 10, 100, 100, shown));
+    return control_of(4);
+  }
 };
 
 TEST_F(ImageGadget, TakesThePicturesSizeWhateverSizeWasGiven) {
@@ -104,8 +111,7 @@ TEST_F(ImageGadget, NewPictureIsOnScreenWhenSetStateReturns) {
   } looks[] = {{0x2040C0, 0xF0E010}, {0xC02040, 0x10E0F0}, {0x20C040, 0x000000}};
   HANDLE faces[3];
   for (int i = 0; i < 3; ++i) ASSERT_NE(nullptr, faces[i] = picture(i, 300, looks[i].colour, looks[i].corner));
-  ASSERT_NE(0, gadget_image(4, 10, 10, 300, 300, faces[0]));
-  HWND control = control_of(4);
+  HWND control = image_gadget(faces[0]);
   ASSERT_TRUE(painted(control));
   ASSERT_EQ(0x2040C0u, pixel(control, 150, 150)) << std::hex << "the first face after painting";
   for (int i : {1, 2, 0, 1}) {
@@ -124,32 +130,26 @@ TEST_F(ImageGadget, NewPictureIsOnScreenWhenSetStateReturns) {
 }
 
 TEST_F(ImageGadget, RightDoubleClickPostsType3AndSwallowsItsRelease) {
-  HANDLE die = picture(0, 100, 0x808080, 0x000000);
-  ASSERT_NE(0, gadget_image(4, 10, 10, 100, 100, die));
-  HWND control = control_of(4);
-  const LPARAM at = MAKELPARAM(20, 20);
-  SendMessageA(control, WM_RBUTTONDOWN, MK_RBUTTON, at);
-  SendMessageA(control, WM_RBUTTONUP, 0, at);
-  EXPECT_EQ(only(GADGET_EVENT_RIGHT_CLICK), take_gadget_events()) << "a right click";
-
-  SendMessageA(control, WM_RBUTTONDBLCLK, MK_RBUTTON, at);
-  SendMessageA(control, WM_RBUTTONUP, 0, at);
-  EXPECT_EQ(only(GADGET_EVENT_RIGHT_DOUBLE_CLICK), take_gadget_events())
-      << "the double click, and nothing for its release";
-
-  SendMessageA(control, WM_RBUTTONDOWN, MK_RBUTTON, at);
-  SendMessageA(control, WM_RBUTTONUP, 0, at);
-  EXPECT_EQ(only(GADGET_EVENT_RIGHT_CLICK), take_gadget_events()) << "the next click";
-
-  SendMessageA(control, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-  EXPECT_EQ(only(GADGET_EVENT_LEFT_DOUBLE_CLICK), take_gadget_events());
-  SendMessageA(control, WM_LBUTTONUP, 0, at);
+  HWND control = image_gadget(picture(0, 100, 0x808080, 0x000000));
+  const struct {
+    UINT press, release;
+    int32_t type;
+    const char* what;
+  } clicks[] = {
+      {WM_RBUTTONDOWN, WM_RBUTTONUP, GADGET_EVENT_RIGHT_CLICK, "a right click"},
+      {WM_RBUTTONDBLCLK, WM_RBUTTONUP, GADGET_EVENT_RIGHT_DOUBLE_CLICK, "the double click, nothing for its release"},
+      {WM_RBUTTONDOWN, WM_RBUTTONUP, GADGET_EVENT_RIGHT_CLICK, "the next click"},
+      {WM_LBUTTONDBLCLK, WM_LBUTTONUP, GADGET_EVENT_LEFT_DOUBLE_CLICK, "a left double click"},
+  };
+  for (const auto& c : clicks) {
+    SendMessageA(control, c.press, c.release == WM_RBUTTONUP ? MK_RBUTTON : MK_LBUTTON, MAKELPARAM(20, 20));
+    SendMessageA(control, c.release, 0, MAKELPARAM(20, 20));
+    EXPECT_EQ(only(c.type), take_gadget_events()) << c.what;
+  }
 }
 
 TEST_F(ImageGadget, MovingPastTheDragDistancePostsDragStartOnce) {
-  HANDLE die = picture(0, 100, 0x808080, 0x000000);
-  ASSERT_NE(0, gadget_image(4, 10, 10, 100, 100, die));
-  HWND control = control_of(4);
+  HWND control = image_gadget(picture(0, 100, 0x808080, 0x000000));
   const int32_t cx = GetSystemMetrics(SM_CXDRAG), cy = GetSystemMetrics(SM_CYDRAG);
   ASSERT_GT(cx, 0);
 
@@ -192,9 +192,9 @@ TEST_F(ImageGadget, AlphaPictureGetsAPremultipliedCopyThatGoesWithTheControl) {
   ASSERT_NE(nullptr, picture_handle);
   EXPECT_EQ(1, bitmap_has_alpha(picture_handle));
 
-  ASSERT_NE(0, gadget_image(4, 10, 10, 50, 50, picture_handle));
-  gadget_record* record = gadget_lookup(4);
-  HBITMAP copy = record->alpha_copy;
+  image_gadget(picture_handle);
+  ASSERT_NE(nullptr, gadget_lookup(4));
+  HBITMAP copy = gadget_lookup(4)->alpha_copy;
   ASSERT_NE(nullptr, copy);
   DIBSECTION s{};
   ASSERT_EQ(static_cast<int>(sizeof s), GetObjectA(copy, sizeof s, &s));
@@ -284,9 +284,7 @@ void CALLBACK note_name_change(HWINEVENTHOOK, DWORD event, HWND window, LONG obj
 
 TEST_F(ImageGadget, NameIsForAssistiveToolsAndNeverDrawn) {
   HANDLE face = picture(0, 300, 0x2040C0, 0xF0E010);
-  ASSERT_NE(nullptr, face);
-  ASSERT_NE(0, gadget_image(4, 10, 10, 300, 300, face));
-  HWND control = control_of(4);
+  HWND control = image_gadget(face);
   ASSERT_TRUE(painted(control));
 
   name_changes.clear();

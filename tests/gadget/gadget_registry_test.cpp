@@ -1,7 +1,6 @@
 // The gadget table, the creation tail and the clean-up when a control goes, seen through
 // buttons.
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "tests/gadget/gadget_test_support.h"
@@ -28,17 +27,17 @@ TEST_F(GadgetRegistry, ButtonsCarryTheirStyleNumberAndFont) {
       {3, "Brisgauer-Homepage", 0, 0x50030000},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
     const intptr_t result = gadget_button(c.number, 10, 320, 100, 25, c.text, c.flags);
     HWND control = control_of(c.number);
-    ASSERT_NE(nullptr, control) << c.text;
-    EXPECT_EQ(reinterpret_cast<intptr_t>(control), result) << c.text << ": a fixed number gives the handle";
-    EXPECT_EQ(c.style, GetWindowLongA(control, GWL_STYLE)) << c.text;
-    EXPECT_EQ(0, GetWindowLongA(control, GWL_EXSTYLE)) << c.text;
-    EXPECT_EQ(c.number, GetWindowLongPtrA(control, GWLP_ID)) << c.text;
-    EXPECT_EQ(c.number, reinterpret_cast<intptr_t>(GetPropA(control, "QX_ID"))) << c.text;
-    EXPECT_EQ(GetStockObject(DEFAULT_GUI_FONT), reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)))
-        << c.text;
-    EXPECT_EQ(window, GetParent(control)) << c.text;
+    ASSERT_NE(nullptr, control);
+    EXPECT_EQ(reinterpret_cast<intptr_t>(control), result) << "a fixed number gives the handle";
+    EXPECT_EQ(c.style, GetWindowLongA(control, GWL_STYLE));
+    EXPECT_EQ(0, GetWindowLongA(control, GWL_EXSTYLE));
+    EXPECT_EQ(c.number, GetWindowLongPtrA(control, GWLP_ID));
+    EXPECT_EQ(c.number, reinterpret_cast<intptr_t>(GetPropA(control, "QX_ID")));
+    EXPECT_EQ(GetStockObject(DEFAULT_GUI_FONT), reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    EXPECT_EQ(window, GetParent(control));
     char text[64] = {}, class_name[16] = {};
     GetWindowTextA(control, text, sizeof text);
     GetClassNameA(control, class_name, sizeof class_name);

@@ -1,5 +1,4 @@
-#include <cstdio>
-#include <cstring>
+#include <string>
 
 #include "runtime/core/registry.h"
 #include "runtime/gadget/gadget.h"
@@ -84,10 +83,9 @@ TEST_F(WindowOpen, ADynamicWindowIsNamedByItsNumber) {
   HWND window = window_handle(number);
   ASSERT_NE(nullptr, window);
   EXPECT_NE(reinterpret_cast<intptr_t>(window), number) << "the dynamic number, not the handle";
-  char expected[48], name[48] = {};
-  std::snprintf(expected, sizeof expected, "WindowClass_%lld", static_cast<long long>(number));
+  char name[48] = {};
   GetClassNameA(window, name, sizeof name);
-  EXPECT_STREQ(expected, name);
+  EXPECT_EQ("WindowClass_" + std::to_string(number), name);
   EXPECT_EQ(number + 1, reinterpret_cast<intptr_t>(GetPropA(window, "QX_WindowID")));
   GetWindowTextA(window, name, sizeof name);
   EXPECT_STREQ("", name) << "a missing title is the empty text";

@@ -185,11 +185,8 @@ TEST_F(WindowProcedure, MaximiseRestoreAndMinimisePostTheirEventsInOrder) {
           }
         });
     sizes_may_trail = more_sizes_allowed;
-    std::vector<int32_t> head(got.begin(), got.begin() + std::min(got.size(), expected.size()));
-    EXPECT_EQ(expected, head) << what;
-    for (size_t i = expected.size(); i < got.size(); ++i) {
-      EXPECT_TRUE(more_sizes_allowed && got[i] == EVENT_SIZE_WINDOW) << what << ": then " << got[i];
-    }
+    while (more_sizes_allowed && got.size() > expected.size() && got.back() == EVENT_SIZE_WINDOW) got.pop_back();
+    EXPECT_EQ(expected, got) << what;
   };
   ShowWindow(window, SW_MAXIMIZE);
   expect_order({EVENT_MAXIMIZE_WINDOW, EVENT_SIZE_WINDOW}, true, "maximise");
@@ -219,7 +216,7 @@ int32_t press_tab(HWND focus, bool shift) {
   return code;
 }
 
-TEST_F(WindowProcedure, TabAndShiftTabMoveTheFocusRoundTheTabStopsWithoutAnEvent) {
+TEST_F(WindowProcedure, TabsMoveTheFocusRoundTheTabStopsWithoutAnEventAndActivationGivesItBack) {
   HWND window = open(0, "tabs", 0xCA0001, 300, 200);
   HWND first = make_button(window, 1, 10, 10);
   HWND second = make_button(window, 2, 10, 40);
@@ -252,13 +249,8 @@ TEST_F(WindowProcedure, TabAndShiftTabMoveTheFocusRoundTheTabStopsWithoutAnEvent
     EXPECT_EQ(r.to, GetFocus()) << r.what;
     EXPECT_EQ(std::vector<waited>{}, test_runtime::take_queued()) << r.what;
   }
-}
 
-TEST_F(WindowProcedure, ActivationGivesTheFocusBackToTheControlThatHadIt) {
   // The window manager activates new windows when it gets to them; open lets it have done so.
-  HWND window = open(0, "first", 0xCA0001, 300, 200);
-  make_button(window, 1, 10, 10);
-  HWND second = make_button(window, 2, 10, 40);
   HWND other = open(1, "other", 0xCA0000, 200, 100, 400, 0);
   SetForegroundWindow(window);
   settle();
