@@ -1,7 +1,5 @@
 // Image gadgets: size taken from the picture, immediate repaint on a new picture, mouse
 // actions as gadget events, and alpha pictures.
-#include <algorithm>
-
 #include "runtime/image/image.h"
 #include "tests/accessible_name.h"
 #include "tests/gadget/gadget_test_support.h"
@@ -271,15 +269,13 @@ TEST_F(ImageGadget, PixelsOfBitmapsWithoutAddressableMemoryAreCopied32Bit) {
   EXPECT_EQ(0, copied);
 }
 
-// The name changes that a hook in this process saw: the window, object and child of each.
-struct name_change {
-  HWND window;
-  LONG object, child;
-};
-std::vector<name_change> name_changes;
-
-void CALLBACK note_name_change(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD) {
-  if (event == EVENT_OBJECT_NAMECHANGE) name_changes.push_back({window, object, child});
+// The name changes that a hook in this process saw: all, and those of the watched
+// control's client object.
+HWND watched;
+int all_changes, client_changes;
+void CALLBACK note_name_change(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD, DWORD) {
+  ++all_changes;
+  client_changes += window == watched && object == OBJID_CLIENT && child == CHILDID_SELF;
 }
 
 TEST_F(ImageGadget, NameIsForAssistiveToolsAndNeverDrawn) {
@@ -287,7 +283,8 @@ TEST_F(ImageGadget, NameIsForAssistiveToolsAndNeverDrawn) {
   HWND control = image_gadget(face);
   ASSERT_TRUE(painted(control));
 
-  name_changes.clear();
+  watched = control;
+  all_changes = client_changes = 0;
   HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr, note_name_change,
                                        GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
   ASSERT_NE(nullptr, hook);
@@ -309,15 +306,10 @@ TEST_F(ImageGadget, NameIsForAssistiveToolsAndNeverDrawn) {
     EXPECT_EQ(0x2040C0u, pixel(control, 150, 150)) << std::hex << name;
   }
   // Out-of-context events arrive as messages of this thread.
-  auto client_changes = [&] {
-    return std::count_if(name_changes.begin(), name_changes.end(), [&](const name_change& c) {
-      return c.window == control && c.object == OBJID_CLIENT && c.child == CHILDID_SELF;
-    });
-  };
-  test_time::wait_until([&] { return client_changes() >= 3; }, 2000, [] { test_time::pump_messages(); });
+  test_time::wait_until([] { return client_changes >= 3; }, 2000, [] { test_time::pump_messages(); });
   test_time::pump_messages(0);
   UnhookWinEvent(hook);
-  EXPECT_EQ(3, client_changes()) << "one name change of the client object per name, of " << name_changes.size();
+  EXPECT_EQ(3, client_changes) << "one name change of the client object per name, of " << all_changes;
 
   EXPECT_EQ(0, gadget_set_name(99, "W\xFCrfel")) << "no gadget of that number";
   EXPECT_EQ(reinterpret_cast<LRESULT>(face), SendMessageA(control, STM_GETIMAGE, 0, 0)) << "the picture is kept";

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <utility>
 
 #include "runtime/gadget/gadget.h"
 #include "window_test_support.h"
@@ -87,9 +88,7 @@ TEST_F(WindowProcedure, SizeLimitsGoIntoTheMinMaxInfo) {
   window_object* object = window_lookup(0);
   object->min_width = 150;
   object->max_height = 400;
-  MINMAXINFO info{};
-  info.ptMinTrackSize = POINT{11, 12};
-  info.ptMaxTrackSize = POINT{13, 14};
+  MINMAXINFO info{{}, {}, {}, {11, 12}, {13, 14}};
   EXPECT_EQ(0, window_procedure(window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info)));
   EXPECT_EQ(150, info.ptMinTrackSize.x);
   EXPECT_EQ(12, info.ptMinTrackSize.y) << "no limit: left as it was";
@@ -275,10 +274,7 @@ TEST_F(WindowProcedure, TabsMoveTheFocusRoundTheTabStopsWithoutAnEventAndActivat
   })) << seen;
 }
 
-struct handled_message {
-  gadget_record* gadget;
-  UINT message;
-} last_handled;
+std::pair<gadget_record*, UINT> last_handled;  // by the lent handler: the gadget and the message
 
 TEST_F(WindowProcedure, AMessageAboutAGadgetGoesToItsKindsHandlerAndNoOtherControlPassesForIt) {
   HWND window = open(0, "forward", 0, 300, 200);
@@ -294,24 +290,22 @@ TEST_F(WindowProcedure, AMessageAboutAGadgetGoesToItsKindsHandlerAndNoOtherContr
   gadget_kind* kind = gadget->kind;
   auto* saved_handler = kind->message_handler;
   kind->message_handler = [](gadget_record* g, HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
-    last_handled = handled_message{g, message};
+    last_handled = {g, message};
     return 0;
   };
-  last_handled = handled_message{};
   library->working.pending_code = 0;
   EXPECT_EQ(0, SendMessageA(window, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), reinterpret_cast<LPARAM>(control)));
-  EXPECT_EQ(gadget, last_handled.gadget);
-  EXPECT_EQ(static_cast<UINT>(WM_COMMAND), last_handled.message);
+  EXPECT_EQ(std::make_pair(gadget, UINT{WM_COMMAND}), last_handled);
   EXPECT_EQ(0, library->working.pending_code) << "the gadget took the command: no event";
 
-  last_handled = handled_message{};
+  last_handled = {};
   EXPECT_EQ(0, SendMessageA(window, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), reinterpret_cast<LPARAM>(stranger)));
-  EXPECT_EQ(nullptr, last_handled.gadget) << "the stranger is not gadget 0";
+  EXPECT_EQ(nullptr, last_handled.first) << "the stranger is not gadget 0";
   EXPECT_EQ(EVENT_GADGET, library->working.pending_code) << "its command is a plain gadget event";
   EXPECT_EQ(0, library->working.object);
 
   EXPECT_EQ(0, window_procedure(window, WM_CTLCOLORBTN, 0, reinterpret_cast<LPARAM>(control)));
-  EXPECT_EQ(static_cast<UINT>(WM_CTLCOLORBTN), last_handled.message);
+  EXPECT_EQ(std::make_pair(gadget, UINT{WM_CTLCOLORBTN}), last_handled);
   kind->message_handler = saved_handler;
 
   EXPECT_EQ(NOT_HANDLED, gadget_forward_message(nullptr, window, WM_COMMAND, 0, 0));

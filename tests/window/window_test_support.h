@@ -19,8 +19,7 @@ class WindowTest : public test_runtime::RuntimeTest {
  protected:
   void SetUp() override;
 
-  // Window number opened (invisible unless the flags say otherwise), with its messages
-  // settled; its handle.
+  // Window number opened (invisible unless the flags say otherwise) and settled; its handle.
   HWND open(intptr_t number, const char* title, uint32_t flags = WINDOW_INVISIBLE, int32_t width = 200,
             int32_t height = 100, int32_t x = 0, int32_t y = 0);
   // One wait of window_wait_event: its return with the current event it left.
@@ -28,8 +27,7 @@ class WindowTest : public test_runtime::RuntimeTest {
   // Waits until the wanted code comes back or ms (scaled) have passed; everything returned is recorded.
   std::vector<waited> pump_until(int32_t wanted, int ms);
   // Waits until a marker posted to the window comes back with nothing else before it: the
-  // messages posted to it before, and those they posted, are handled then. Everything
-  // else returned meanwhile is recorded.
+  // messages posted to it before, and those they posted, are handled then (and recorded).
   std::vector<waited> handled(HWND window);
   // Waits (recording) until the condition holds.
   template <class Condition>
