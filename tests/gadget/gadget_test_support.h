@@ -35,8 +35,7 @@ class WindowFixture : public test_runtime::RuntimeTest {
  protected:
   void SetUp() override {
     RuntimeTest::SetUp();
-    const intptr_t opened = window_open(0, 20, 20, 420, 360, "Gadgets", 0);
-    ASSERT_NE(0, opened);
+    ASSERT_NE(0, window_open(0, 20, 20, 420, 360, "Gadgets", 0));
     window = window_handle(0);
     ASSERT_NE(nullptr, window);
     test_time::pump_messages(0);

@@ -29,10 +29,9 @@ TEST_F(EventWait, AClickOnAButtonComesBackFromTheSameWaitAndTheObjectOutlivesATi
   // Nothing to do: 0 after about the time-out, and the gadget of the click stays. NOTE:
   // once under Wine 10 a late message of the platform's own came in the quiet wait, which
   // rightly handed it back; then the click is made again and the next quiet wait judged.
-  int32_t code = -1;
   long long ms = 0;
   std::vector<int32_t> late;
-  for (int tries = 0; tries < 3 && code != 0; ++tries) {
+  for (int32_t code = -1; code != 0 && late.size() < 3;) {
     if (!late.empty()) {
       ASSERT_TRUE(contains_code(click(), EVENT_GADGET));
     }
@@ -42,8 +41,8 @@ TEST_F(EventWait, AClickOnAButtonComesBackFromTheSameWaitAndTheObjectOutlivesATi
     ms = elapsed_ms(start);
     if (code != 0) late.push_back(code);
   }
-  ASSERT_EQ(0, code) << "messages came during every quiet wait, the last after " << ms << " ms; codes "
-                     << ::testing::PrintToString(late);
+  ASSERT_LT(late.size(), 3u) << "messages came during every quiet wait, the last after " << ms << " ms; codes "
+                             << ::testing::PrintToString(late);
   EXPECT_GE(ms, 900);
   EXPECT_LT(ms, test_time::scaled_ms(3000)) << "generous: the machine may be busy";
   EXPECT_EQ(1, event_gadget());
@@ -54,23 +53,15 @@ TEST_F(EventWait, AClickOnAButtonComesBackFromTheSameWaitAndTheObjectOutlivesATi
   EXPECT_EQ(1, event_gadget());
 }
 
-// A command that reaches the window while no wait dispatches (from a modal loop or a
-// pause) marks its event outside any wait; the next wait must not hand it back as its
-// own.
-TEST_F(EventWait, AGadgetEventMarkedOutsideAWaitIsNotReturnedByTheNextOne) {
-  HWND window = open(0, "outside");
-  HWND button = make_button(window, 1, 20, 20);
-  settle();
-  SendMessageA(window, WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), reinterpret_cast<LPARAM>(button));
-  PostMessageA(window, WM_APP + 3, 0, 0);
-  EXPECT_EQ(WM_APP + 3, window_wait_event(500)) << "the posted message, not a click";
-  EXPECT_EQ(0, window_wait_event(0)) << "nothing else";
-}
-
 // Messages without an event come back as their numbers with their parameters, the object
 // of the event before kept; a close is its message first and the window's event after.
-TEST_F(EventWait, MessagesComeBackAsTheirNumbersAndACloseAsAnEventAfterwards) {
+TEST_F(EventWait, MessagesComeBackAsTheirNumbersNotAsAClickMarkedBeforeAndACloseAsAnEventAfterwards) {
   HWND window = open(3, "messages");
+  HWND button = make_button(window, 1, 20, 20);
+  settle();
+  // A command that reaches the window while no wait dispatches (from a modal loop or a
+  // pause) marks its event outside any wait; the next wait must not hand it back as its own.
+  SendMessageA(window, WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), reinterpret_cast<LPARAM>(button));
   const struct {
     HWND to;  // none: a thread message
     UINT message;
@@ -80,7 +71,7 @@ TEST_F(EventWait, MessagesComeBackAsTheirNumbersAndACloseAsAnEventAfterwards) {
     waited expected;
     const char* what;
   } rows[] = {
-      {window, WM_APP + 1, 3, 4, -1, {WM_APP + 1, 44, 3, -1}, "waiting without limit takes the message"},
+      {window, WM_APP + 1, 3, 4, -1, {WM_APP + 1, 44, 3, -1}, "waiting without limit takes the message, no click"},
       {nullptr, WM_APP + 2, 5, 6, 500, {WM_APP + 2, 44, 9, -1}, "no window procedure: the window stays"},
       {window, WM_NULL, 0, 0, 500, {0, 44, 3, -1}, "0 like a time-out, but the current record is updated"},
       {window, WM_CLOSE, 0, 0, 500, {WM_CLOSE, 44, 3, -1}, "a close: its message's own number"},
@@ -97,6 +88,7 @@ TEST_F(EventWait, MessagesComeBackAsTheirNumbersAndACloseAsAnEventAfterwards) {
   }
   EXPECT_EQ((waited{EVENT_CLOSE_WINDOW, 3, 3, 0}), next(0)) << "then the close's queued event";
   EXPECT_EQ(0u, library->current.wparam);
+  EXPECT_EQ(0, window_wait_event(0)) << "nothing else";
   EXPECT_TRUE(IsWindow(window)) << "the close box only reports";
 }
 

@@ -9,8 +9,6 @@ namespace {
 
 using WindowProcedure = WindowTest;
 
-constexpr uint32_t SIZABLE = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME;
-
 TEST_F(WindowProcedure, MessagesOfAProgramWindowBecomeQueuedEvents) {
   HWND window = open(4, "events");
   const waited size{EVENT_SIZE_WINDOW, 0, 4, 0};

@@ -3,8 +3,6 @@
 
 namespace {
 
-constexpr uint32_t SIZABLE = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME;
-
 // Full-window dragging on or off for one test; the setting it had comes back afterwards.
 class WindowSizing : public WindowTest {
  protected:

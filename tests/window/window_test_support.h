@@ -15,6 +15,8 @@
 
 using waited = test_runtime::event_seen;
 
+constexpr uint32_t SIZABLE = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME;
+
 class WindowTest : public test_runtime::RuntimeTest {
  protected:
   void SetUp() override;
