@@ -220,18 +220,15 @@ TEST_F(ImageGadget, AlphaDrawBlendsThePremultipliedCopy) {
   HANDLE picture_handle = alpha_picture(0);
   HBITMAP copy = alpha_copy_create(picture_handle, nullptr);
   ASSERT_NE(nullptr, copy);
-  HBITMAP target = dib_create(2, 1, 24);
   HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, target);
-  RECT all{0, 0, 2, 1};
-  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  HGDIOBJ old = SelectObject(dc, dib_create(2, 1, 24));
+  PatBlt(dc, 0, 0, 2, 1, BLACKNESS);
   EXPECT_EQ(1, alpha_draw(dc, 0, 0, 0, 0, copy, nullptr, 255));
   const COLORREF half = GetPixel(dc, 0, 0);
   EXPECT_NEAR(0x7F, GetRValue(half), 1) << "half white over black";
   EXPECT_EQ(RGB(0xFF, 0, 0), GetPixel(dc, 1, 0));
-  SelectObject(dc, old);
+  DeleteObject(SelectObject(dc, old));
   DeleteDC(dc);
-  DeleteObject(target);
   alpha_delete(copy);
   EXPECT_EQ(0u, GetObjectType(copy));
 }

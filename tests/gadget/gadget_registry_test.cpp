@@ -127,8 +127,8 @@ TEST_F(GadgetRegistry, RecreatingANumberDestroysTheOldControlAndItsEvents) {
   EXPECT_NE(old_control, new_control);
   EXPECT_FALSE(IsWindow(old_control)) << "the first control is destroyed";
   EXPECT_EQ(4, GetWindowLongPtrA(new_control, GWLP_ID));
-  const std::vector<queued> expected = {{EVENT_GADGET, 7, 0, 0}};
-  EXPECT_EQ(expected, take_gadget_events()) << "gadget 4's events went with its first control";
+  EXPECT_EQ((std::vector<queued>{{EVENT_GADGET, 7, 0, 0}}), take_gadget_events())
+      << "gadget 4's events went with its first control";
 }
 
 // Sits on top of a gadget control and reads what the gadget's clean-up left behind, the
@@ -185,8 +185,7 @@ TEST_F(GadgetRegistry, GadgetEventsNameTheRuntimeWindow) {
   gadget_post_event(control, 2);
   gadget_post_event(control, 2);  // merged with the identical last event
   gadget_post_event(control, 3);
-  const std::vector<queued> expected = {{EVENT_GADGET, 9, 0, 2}, {EVENT_GADGET, 9, 0, 3}};
-  EXPECT_EQ(expected, take_queued());
+  EXPECT_EQ((std::vector<queued>{{EVENT_GADGET, 9, 0, 2}, {EVENT_GADGET, 9, 0, 3}}), take_queued());
 
   // A top-level window without the property is its own top window.
   HWND loose = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, program_module(), nullptr);

@@ -2,6 +2,7 @@
 
 #include "runtime/core/registry.h"
 #include "runtime/gadget/gadget.h"
+#include "runtime/image/image.h"
 #include "tests/test_time.h"
 #include "window_test_support.h"
 
@@ -188,12 +189,9 @@ TEST_F(WindowOpen, EraseAroundGadgetsCutsOutPushButtonsOnly) {
 
   // Draw into a memory bitmap: black first, then erased; only pixels outside the push
   // button take the button-face colour.
-  HDC screen = GetDC(nullptr);
-  HDC dc = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, 200, 100);
-  HGDIOBJ old = SelectObject(dc, bitmap);
-  RECT all{0, 0, 200, 100};
-  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, dib_create(200, 100, 24));
+  PatBlt(dc, 0, 0, 200, 100, BLACKNESS);
   EXPECT_EQ(0, window_erase_around_gadgets(dc, window));
   COLORREF face = GetNearestColor(dc, GetSysColor(COLOR_BTNFACE));
   EXPECT_EQ(RGB(0, 0, 0), GetPixel(dc, 20, 20)) << "under the push button";
@@ -202,10 +200,8 @@ TEST_F(WindowOpen, EraseAroundGadgetsCutsOutPushButtonsOnly) {
   HRGN clip = CreateRectRgn(0, 0, 1, 1);
   EXPECT_EQ(0, GetClipRgn(dc, clip)) << "the device context's clipping is given back";
   DeleteObject(clip);
-  SelectObject(dc, old);
-  DeleteObject(bitmap);
+  DeleteObject(SelectObject(dc, old));
   DeleteDC(dc);
-  ReleaseDC(nullptr, screen);
 
   window_set_erase_around_gadgets(0, 0);
   EXPECT_EQ(nullptr, window_lookup(0)->erase_routine);
@@ -224,8 +220,7 @@ TEST_F(WindowOpen, EraseThroughAGadgetsOwnDeviceContextPaintsUnderThatGadget) {
   settle();
 
   HDC dc = GetDC(asking);
-  RECT all{0, 0, 80, 40};
-  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  PatBlt(dc, 0, 0, 80, 40, BLACKNESS);
   SetLastError(0xdeadbeef);
   HRESULT drawn = DrawThemeParentBackground(asking, dc, nullptr);
   EXPECT_EQ(S_OK, drawn) << "error " << GetLastError();

@@ -29,9 +29,11 @@ class WindowSizing : public WindowTest {
     PostMessageA(window, WM_MOUSEMOVE, MK_LBUTTON, client_point(window, x, y));
     handled(window);
   }
-  void key(HWND window, WPARAM vk) {
-    PostMessageA(window, WM_KEYDOWN, vk, 1);
-    handled(window);
+  void keys(HWND window, std::initializer_list<WPARAM> pressed) {
+    for (WPARAM vk : pressed) {
+      PostMessageA(window, WM_KEYDOWN, vk, 1);
+      handled(window);
+    }
   }
 
   BOOL saved_setting = TRUE;
@@ -82,9 +84,9 @@ TEST_F(WindowSizing, ArrowKeysFromTheSystemMenuSizeTheBottomRightCornerAndEscape
   EXPECT_EQ(SIZING_EDGE_NONE, sizing().edge) << "from the system menu no edge is chosen yet";
   EXPECT_EQ(1, sizing().restore_cursor);
 
-  key(window, VK_DOWN);
+  keys(window, {VK_DOWN});
   EXPECT_EQ(SIZING_EDGE_BOTTOM, sizing().edge);
-  key(window, VK_RIGHT);
+  keys(window, {VK_RIGHT});
   EXPECT_EQ(SIZING_EDGE_BOTTOM_RIGHT, sizing().edge) << "Down then Right: the bottom-right corner";
   POINT cursor;
   GetCursorPos(&cursor);
@@ -92,12 +94,10 @@ TEST_F(WindowSizing, ArrowKeysFromTheSystemMenuSizeTheBottomRightCornerAndEscape
   EXPECT_EQ(start.bottom - 2, cursor.y) << "two pixels inside the corner";
   EXPECT_EQ(start, window_rect(window)) << "choosing the corner does not size";
 
-  key(window, VK_RIGHT);
-  key(window, VK_RIGHT);
-  key(window, VK_DOWN);
+  keys(window, {VK_RIGHT, VK_RIGHT, VK_DOWN});
   const RECT reached{start.left, start.top, start.right + 20, start.bottom + 10};
   EXPECT_EQ(reached, window_rect(window)) << "10 pixels per key";
-  key(window, VK_ESCAPE);
+  keys(window, {VK_ESCAPE});
   EXPECT_EQ(0, sizing().active);
   EXPECT_EQ(reached, window_rect(window)) << "Escape keeps the size that was reached";
 }
@@ -140,7 +140,7 @@ TEST_F(WindowSizing, WithFullWindowDraggingOffSizeGoesToTheDefaultProcessingAndN
         << "dragging " << r.full_window_dragging << std::hex << ", command 0x" << r.command;
     EXPECT_EQ(r.active, sizing().active) << "dragging " << r.full_window_dragging;
     if (sizing().active) {
-      key(window, VK_RETURN);
+      keys(window, {VK_RETURN});
       EXPECT_EQ(0, sizing().active) << "Enter ends the sizing";
     }
   }
