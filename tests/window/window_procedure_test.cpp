@@ -45,8 +45,8 @@ TEST_F(WindowProcedure, MessagesOfAProgramWindowBecomeQueuedEvents) {
 
 TEST_F(WindowProcedure, CommandsAndTimersMarkImmediateEvents) {
   HWND window = open(0, "commands");
-  HWND as_menu = make_button(window, COMMAND_AS_MENU_ID, 0, 0);
-  HWND gadget = make_button(window, 12, 0, 30);
+  const auto as_menu = reinterpret_cast<LPARAM>(make_button(window, COMMAND_AS_MENU_ID, 0, 0));
+  const auto gadget = reinterpret_cast<LPARAM>(make_button(window, 12, 0, 30));
   settle();
   const struct {
     UINT message;
@@ -55,17 +55,9 @@ TEST_F(WindowProcedure, CommandsAndTimersMarkImmediateEvents) {
     waited pending;  // the event the procedure marked, of window 0
     const char* what;
   } rows[] = {
-      {WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), reinterpret_cast<LPARAM>(gadget), {EVENT_GADGET, 12, 0, 0}, "a control"},
-      {WM_COMMAND,
-       MAKEWPARAM(0, BN_DOUBLECLICKED),
-       reinterpret_cast<LPARAM>(gadget),
-       {EVENT_GADGET, 12, 0, 5},
-       "its notification is the type"},
-      {WM_COMMAND,
-       MAKEWPARAM(33, BN_CLICKED),
-       reinterpret_cast<LPARAM>(as_menu),
-       {EVENT_MENU, 33, 0, 0},
-       "a control numbered -10000 reports menu commands"},
+      {WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), gadget, {EVENT_GADGET, 12, 0, 0}, "a control"},
+      {WM_COMMAND, MAKEWPARAM(0, BN_DOUBLECLICKED), gadget, {EVENT_GADGET, 12, 0, 5}, "its notification is the type"},
+      {WM_COMMAND, MAKEWPARAM(33, BN_CLICKED), as_menu, {EVENT_MENU, 33, 0, 0}, "a control numbered -10000: a menu"},
       {WM_COMMAND, MAKEWPARAM(200, 0), 0, {EVENT_MENU, 200, 0, -1}, "a menu"},
       {WM_COMMAND, MAKEWPARAM(300, 1), 0, {EVENT_MENU, 300, 0, -1}, "an accelerator of the program's own"},
       {WM_TIMER, 7, 0, {EVENT_TIMER, 7, 0, -1}, "a timer"},
