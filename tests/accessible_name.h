@@ -14,8 +14,7 @@ inline std::wstring accessible_name_w(HWND window) {
   HRESULT result = AccessibleObjectFromWindow(window, OBJID_CLIENT, __uuidof(IAccessible),
                                               reinterpret_cast<void**>(&object));
   if (FAILED(result) || !object) return L"<no object: " + std::to_wstring(result) + L">";
-  VARIANT self;
-  VariantInit(&self);
+  VARIANT self{};
   self.vt = VT_I4;
   self.lVal = CHILDID_SELF;
   BSTR name = nullptr;

@@ -30,8 +30,7 @@ inline int factor() {
 inline int scaled_ms(int ms) { return ms * factor(); }
 
 // Looks at condition() until it holds or deadline_ms (scaled) have passed; between looks it
-// calls pump(), which waits a little itself (pump_messages below), and returns whether the
-// condition held. Every wait of the tests on the platform ends this way, on a condition.
+// calls pump(), which waits a little itself (pump_messages below). Whether the condition held.
 template <class Condition, class Pump>
 bool wait_until(Condition condition, int deadline_ms, Pump pump) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(scaled_ms(deadline_ms));

@@ -7,6 +7,7 @@
 
 namespace {
 
+using gadget_tests::control_of;
 using gadget_tests::queued;
 using gadget_tests::take_gadget_events;
 using gadget_tests::WindowFixture;
@@ -23,27 +24,14 @@ class ImageGadget : public WindowFixture {
       const int32_t y = size - 1 - file_row;  // the file's first row is the bottom one
       return x < 20 && y < 20 ? corner : colour;
     });
-    if (!image_from_memory(number, file.data())) return nullptr;
-    return image_handle(number);
+    return image_from_memory(number, file.data()) ? image_handle(number) : nullptr;
   }
 
-  HWND control_of(intptr_t number) {
-    gadget_record* record = gadget_lookup(number);
-    return record ? record->window : nullptr;
-  }
-
-  SIZE window_size(HWND control) {
-    RECT r{};
-    GetWindowRect(control, &r);
-    return SIZE{r.right - r.left, r.bottom - r.top};
-  }
-
-  POINT position_in_window(HWND control) {
-    RECT r{};
-    GetWindowRect(control, &r);
-    POINT p{r.left, r.top};
-    ScreenToClient(window, &p);
-    return p;
+  // Gadget 4 at 10, 10 showing the picture; its control.
+  HWND image_gadget(HANDLE shown) {
+    EXPECT_NE(nullptr, shown);
+    EXPECT_NE(0, gadget_image(4, 10, 10, 100, 100, shown));
+    return control_of(4);
   }
 };
 
@@ -65,12 +53,8 @@ TEST_F(ImageGadget, TakesThePicturesSizeWhateverSizeWasGiven) {
     HWND control = control_of(c.number);
     ASSERT_NE(nullptr, control) << "gadget " << c.number;
     EXPECT_EQ(reinterpret_cast<intptr_t>(control), result);
-    const SIZE size = window_size(control);
-    EXPECT_EQ(c.expected, size.cx) << "gadget " << c.number;
-    EXPECT_EQ(c.expected, size.cy) << "gadget " << c.number;
-    const POINT at = position_in_window(control);
-    EXPECT_EQ(10, at.x) << "the position stays";
-    EXPECT_EQ(10, at.y);
+    EXPECT_EQ((RECT{10, 10, 10 + c.expected, 10 + c.expected}), placed(control))
+        << "gadget " << c.number << ": the picture's size where it was put";
     EXPECT_EQ(0x50000100, GetWindowLongA(control, GWL_STYLE));
     EXPECT_EQ(static_cast<LONG>(c.flags), GetWindowLongA(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
     EXPECT_EQ(c.number, reinterpret_cast<intptr_t>(GetPropA(control, "QX_ID")));
@@ -81,27 +65,25 @@ TEST_F(ImageGadget, TakesThePicturesSizeWhateverSizeWasGiven) {
   // Without a picture the given size stays; the first picture set resizes the control.
   ASSERT_NE(0, gadget_image(7, 10, 10, 40, 30, nullptr));
   HWND empty = control_of(7);
-  EXPECT_EQ(40, window_size(empty).cx);
-  EXPECT_EQ(30, window_size(empty).cy);
+  EXPECT_EQ((RECT{10, 10, 50, 40}), placed(empty));
   EXPECT_EQ(reinterpret_cast<intptr_t>(die), gadget_set_state(7, reinterpret_cast<intptr_t>(die)));
-  EXPECT_EQ(300, window_size(empty).cx);
+  EXPECT_EQ((RECT{10, 10, 310, 310}), placed(empty));
   // A null picture is forgotten, the size kept.
   EXPECT_EQ(0, gadget_set_state(7, 0));
-  EXPECT_EQ(300, window_size(empty).cx);
+  EXPECT_EQ((RECT{10, 10, 310, 310}), placed(empty));
   EXPECT_EQ(0, SendMessageA(empty, STM_GETIMAGE, 0, 0));
 
   // An icon takes its own size as well, also when set the class's own way, in wparam.
   const std::vector<uint8_t> icon_file = test_files::icon({{32, 32, 32, 0x00FF00}, {16, 16, 32, 0x0000FF}});
   ASSERT_NE(0, image_from_memory(1, icon_file.data()));
   gadget_set_state(7, reinterpret_cast<intptr_t>(image_handle(1)));
-  EXPECT_EQ(32, window_size(empty).cx);
-  EXPECT_EQ(32, window_size(empty).cy);
+  EXPECT_EQ((RECT{10, 10, 42, 42}), placed(empty));
   const std::vector<uint8_t> small_file = test_files::icon({{16, 16, 32, 0x0000FF}});
   ASSERT_NE(0, image_from_memory(2, small_file.data()));
   HANDLE small = image_handle(2);
   EXPECT_EQ(reinterpret_cast<LRESULT>(small), SendMessageA(empty, STM_SETICON, reinterpret_cast<WPARAM>(small), 0));
   EXPECT_EQ(reinterpret_cast<LRESULT>(small), SendMessageA(empty, STM_GETICON, 0, 0));
-  EXPECT_EQ(16, window_size(empty).cx);
+  EXPECT_EQ((RECT{10, 10, 26, 26}), placed(empty));
 }
 
 // The colour (0xRRGGBB) of a control's client pixel, read back through its own device
@@ -120,25 +102,21 @@ bool painted(HWND control) {
 }
 
 TEST_F(ImageGadget, NewPictureIsOnScreenWhenSetStateReturns) {
-  // Two faces of the die: each is on screen the moment it is set, with no message handled
+  // Faces of the die: each is on screen the moment it is set, with no message handled
   // in between, as the throw animation shows them.
-  HANDLE faces[] = {picture(0, 300, 0x2040C0, 0xF0E010), picture(1, 300, 0xC02040, 0x10E0F0),
-                    picture(2, 300, 0x20C040, 0x000000)};
-  for (HANDLE face : faces) ASSERT_NE(nullptr, face);
-  ASSERT_NE(0, gadget_image(4, 10, 10, 300, 300, faces[0]));
-  HWND control = control_of(4);
+  const struct {
+    uint32_t colour, corner;
+  } looks[] = {{0x2040C0, 0xF0E010}, {0xC02040, 0x10E0F0}, {0x20C040, 0x000000}};
+  HANDLE faces[3];
+  for (int i = 0; i < 3; ++i) ASSERT_NE(nullptr, faces[i] = picture(i, 300, looks[i].colour, looks[i].corner));
+  HWND control = image_gadget(faces[0]);
   ASSERT_TRUE(painted(control));
   ASSERT_EQ(0x2040C0u, pixel(control, 150, 150)) << std::hex << "the first face after painting";
-
-  const struct {
-    int index;
-    uint32_t colour, corner;
-  } switches[] = {{1, 0xC02040, 0x10E0F0}, {2, 0x20C040, 0x000000}, {0, 0x2040C0, 0xF0E010}, {1, 0xC02040, 0x10E0F0}};
-  for (const auto& s : switches) {
-    gadget_set_state(4, reinterpret_cast<intptr_t>(faces[s.index]));
-    EXPECT_EQ(s.colour, pixel(control, 150, 150)) << std::hex << "face " << s.index << " centre";
-    EXPECT_EQ(s.colour, pixel(control, 299, 299)) << std::hex << "face " << s.index << " bottom right";
-    EXPECT_EQ(s.corner, pixel(control, 5, 5)) << std::hex << "face " << s.index << " top left, drawn upright";
+  for (int i : {1, 2, 0, 1}) {
+    gadget_set_state(4, reinterpret_cast<intptr_t>(faces[i]));
+    EXPECT_EQ(looks[i].colour, pixel(control, 150, 150)) << std::hex << "face " << i << " centre";
+    EXPECT_EQ(looks[i].colour, pixel(control, 299, 299)) << std::hex << "face " << i << " bottom right";
+    EXPECT_EQ(looks[i].corner, pixel(control, 5, 5)) << std::hex << "face " << i << " top left, drawn upright";
   }
 
   // A disabled gadget looks the same once it has painted again.
@@ -150,32 +128,26 @@ TEST_F(ImageGadget, NewPictureIsOnScreenWhenSetStateReturns) {
 }
 
 TEST_F(ImageGadget, RightDoubleClickPostsType3AndSwallowsItsRelease) {
-  HANDLE die = picture(0, 100, 0x808080, 0x000000);
-  ASSERT_NE(0, gadget_image(4, 10, 10, 100, 100, die));
-  HWND control = control_of(4);
-  const LPARAM at = MAKELPARAM(20, 20);
-  SendMessageA(control, WM_RBUTTONDOWN, MK_RBUTTON, at);
-  SendMessageA(control, WM_RBUTTONUP, 0, at);
-  EXPECT_EQ(only(GADGET_EVENT_RIGHT_CLICK), take_gadget_events()) << "a right click";
-
-  SendMessageA(control, WM_RBUTTONDBLCLK, MK_RBUTTON, at);
-  SendMessageA(control, WM_RBUTTONUP, 0, at);
-  EXPECT_EQ(only(GADGET_EVENT_RIGHT_DOUBLE_CLICK), take_gadget_events())
-      << "the double click, and nothing for its release";
-
-  SendMessageA(control, WM_RBUTTONDOWN, MK_RBUTTON, at);
-  SendMessageA(control, WM_RBUTTONUP, 0, at);
-  EXPECT_EQ(only(GADGET_EVENT_RIGHT_CLICK), take_gadget_events()) << "the next click";
-
-  SendMessageA(control, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-  EXPECT_EQ(only(GADGET_EVENT_LEFT_DOUBLE_CLICK), take_gadget_events());
-  SendMessageA(control, WM_LBUTTONUP, 0, at);
+  HWND control = image_gadget(picture(0, 100, 0x808080, 0x000000));
+  const struct {
+    UINT press, release;
+    int32_t type;
+    const char* what;
+  } clicks[] = {
+      {WM_RBUTTONDOWN, WM_RBUTTONUP, GADGET_EVENT_RIGHT_CLICK, "a right click"},
+      {WM_RBUTTONDBLCLK, WM_RBUTTONUP, GADGET_EVENT_RIGHT_DOUBLE_CLICK, "the double click, nothing for its release"},
+      {WM_RBUTTONDOWN, WM_RBUTTONUP, GADGET_EVENT_RIGHT_CLICK, "the next click"},
+      {WM_LBUTTONDBLCLK, WM_LBUTTONUP, GADGET_EVENT_LEFT_DOUBLE_CLICK, "a left double click"},
+  };
+  for (const auto& c : clicks) {
+    SendMessageA(control, c.press, c.release == WM_RBUTTONUP ? MK_RBUTTON : MK_LBUTTON, MAKELPARAM(20, 20));
+    SendMessageA(control, c.release, 0, MAKELPARAM(20, 20));
+    EXPECT_EQ(only(c.type), take_gadget_events()) << c.what;
+  }
 }
 
 TEST_F(ImageGadget, MovingPastTheDragDistancePostsDragStartOnce) {
-  HANDLE die = picture(0, 100, 0x808080, 0x000000);
-  ASSERT_NE(0, gadget_image(4, 10, 10, 100, 100, die));
-  HWND control = control_of(4);
+  HWND control = image_gadget(picture(0, 100, 0x808080, 0x000000));
   const int32_t cx = GetSystemMetrics(SM_CXDRAG), cy = GetSystemMetrics(SM_CYDRAG);
   ASSERT_GT(cx, 0);
 
@@ -209,19 +181,18 @@ TEST_F(ImageGadget, MovingPastTheDragDistancePostsDragStartOnce) {
 HANDLE alpha_picture(intptr_t number) {
   const std::vector<uint8_t> file = test_files::bmp(
       2, 1, 32, {}, [](int32_t x, int32_t) { return x == 0 ? 0x80FFFFFFu : 0xFFFF0000u; });
-  if (!image_from_memory(number, file.data())) return nullptr;
-  return image_handle(number);
+  return image_from_memory(number, file.data()) ? image_handle(number) : nullptr;
 }
 
-TEST_F(ImageGadget, AlphaPictureGetsAPremultipliedCopyThatGoesWithTheControl) {
+TEST_F(ImageGadget, AlphaPictureGetsAPremultipliedCopyThatBlendsAndGoesWithTheControl) {
   ASSERT_NE(nullptr, drawing_alpha_blend()) << "the platform has AlphaBlend";
   HANDLE picture_handle = alpha_picture(0);
   ASSERT_NE(nullptr, picture_handle);
   EXPECT_EQ(1, bitmap_has_alpha(picture_handle));
 
-  ASSERT_NE(0, gadget_image(4, 10, 10, 50, 50, picture_handle));
-  gadget_record* record = gadget_lookup(4);
-  HBITMAP copy = record->alpha_copy;
+  image_gadget(picture_handle);
+  ASSERT_NE(nullptr, gadget_lookup(4));
+  HBITMAP copy = gadget_lookup(4)->alpha_copy;
   ASSERT_NE(nullptr, copy);
   DIBSECTION s{};
   ASSERT_EQ(static_cast<int>(sizeof s), GetObjectA(copy, sizeof s, &s));
@@ -229,7 +200,17 @@ TEST_F(ImageGadget, AlphaPictureGetsAPremultipliedCopyThatGoesWithTheControl) {
   EXPECT_EQ(0x7F, pixels[0]) << "(255 * 128) >> 8";
   EXPECT_EQ(0x80, pixels[3]) << "alpha kept";
   EXPECT_EQ(0xFF, pixels[6]) << "opaque red unchanged";
-  EXPECT_EQ(2, window_size(control_of(4)).cx);
+  EXPECT_EQ((RECT{10, 10, 12, 11}), placed(control_of(4)));
+
+  // The copy drawn over white: the half-transparent pixel lets half the white through.
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, dib_create(2, 1, 24));
+  PatBlt(dc, 0, 0, 2, 1, WHITENESS);
+  EXPECT_EQ(1, alpha_draw(dc, 0, 0, 0, 0, copy, nullptr, 255));
+  EXPECT_NEAR(0x7F + 0x7F, GetRValue(GetPixel(dc, 0, 0)), 1) << "its own half and half the white";
+  EXPECT_EQ(RGB(0xFF, 0, 0), GetPixel(dc, 1, 0));
+  DeleteObject(SelectObject(dc, old));
+  DeleteDC(dc);
 
   // A new picture replaces the copy; an opaque one needs none.
   HANDLE opaque = picture(1, 30, 0x112233, 0x445566);
@@ -245,44 +226,18 @@ TEST_F(ImageGadget, AlphaPictureGetsAPremultipliedCopyThatGoesWithTheControl) {
   EXPECT_EQ(static_cast<DWORD>(OBJ_BITMAP), GetObjectType(picture_handle)) << "the picture stays the image's";
 }
 
-TEST_F(ImageGadget, AlphaDrawBlendsThePremultipliedCopy) {
-  HANDLE picture_handle = alpha_picture(0);
-  HBITMAP copy = alpha_copy_create(picture_handle, nullptr);
-  ASSERT_NE(nullptr, copy);
-  HBITMAP target = dib_create(2, 1, 24);
-  HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, target);
-  RECT all{0, 0, 2, 1};
-  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-  EXPECT_EQ(1, alpha_draw(dc, 0, 0, 0, 0, copy, nullptr, 255));
-  const COLORREF half = GetPixel(dc, 0, 0);
-  EXPECT_NEAR(0x7F, GetRValue(half), 1) << "half white over black";
-  EXPECT_EQ(RGB(0xFF, 0, 0), GetPixel(dc, 1, 0));
-  SelectObject(dc, old);
-  DeleteDC(dc);
-  DeleteObject(target);
-  alpha_delete(copy);
-  EXPECT_EQ(0u, GetObjectType(copy));
-}
-
 TEST_F(ImageGadget, PixelsOfBitmapsWithoutAddressableMemoryAreCopied32Bit) {
   // A device-dependent bitmap has no pixel address: its pixels come as a 32-bit copy,
   // top row first, whatever its own depth. A monochrome one holds 32 times fewer bytes
   // than its copy.
   constexpr int32_t width = 64, height = 16;
-  HBITMAP device = CreateBitmap(width, height, 1, 1, nullptr);
+  uint8_t bits[width / 8 * height] = {};            // top row first, black
+  bits[width / 8 - 1] = bits[sizeof bits - 1] = 1;  // the last pixels of the top and the bottom row white
+  HBITMAP device = CreateBitmap(width, height, 1, 1, bits);
   ASSERT_NE(nullptr, device);
   BITMAP description{};
   GetObjectA(device, sizeof description, &description);
   ASSERT_EQ(nullptr, description.bmBits);
-  std::vector<uint32_t> rows(width * height, 0);  // top-down, black
-  rows[width - 1] = 0xFFFFFF;                     // top row, last pixel
-  rows[width * height - 1] = 0xFFFFFF;            // bottom row, last pixel
-  BITMAPINFO info{};
-  info.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  HDC dc = CreateCompatibleDC(nullptr);
-  ASSERT_EQ(height, SetDIBits(dc, device, 0, height, rows.data(), &info, DIB_RGB_COLORS));
-  DeleteDC(dc);
 
   int32_t copied = 0;
   auto* pixels = static_cast<uint32_t*>(bitmap_pixels32(device, &copied));
@@ -304,25 +259,22 @@ TEST_F(ImageGadget, PixelsOfBitmapsWithoutAddressableMemoryAreCopied32Bit) {
   EXPECT_EQ(0, copied);
 }
 
-// The name changes that a hook in this process saw: the window, object and child of each.
-struct name_change {
-  HWND window;
-  LONG object, child;
-};
-std::vector<name_change> name_changes;
-
-void CALLBACK note_name_change(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD) {
-  if (event == EVENT_OBJECT_NAMECHANGE) name_changes.push_back({window, object, child});
+// The name changes that a hook in this process saw: all, and those of the watched
+// control's client object.
+HWND watched;
+int all_changes, client_changes;
+void CALLBACK note_name_change(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD, DWORD) {
+  ++all_changes;
+  client_changes += window == watched && object == OBJID_CLIENT && child == CHILDID_SELF;
 }
 
 TEST_F(ImageGadget, NameIsForAssistiveToolsAndNeverDrawn) {
   HANDLE face = picture(0, 300, 0x2040C0, 0xF0E010);
-  ASSERT_NE(nullptr, face);
-  ASSERT_NE(0, gadget_image(4, 10, 10, 300, 300, face));
-  HWND control = control_of(4);
+  HWND control = image_gadget(face);
   ASSERT_TRUE(painted(control));
 
-  name_changes.clear();
+  watched = control;
+  all_changes = client_changes = 0;
   HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr, note_name_change,
                                        GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
   ASSERT_NE(nullptr, hook);
@@ -344,18 +296,10 @@ TEST_F(ImageGadget, NameIsForAssistiveToolsAndNeverDrawn) {
     EXPECT_EQ(0x2040C0u, pixel(control, 150, 150)) << std::hex << name;
   }
   // Out-of-context events arrive as messages of this thread.
-  int client_changes = 0;
-  test_time::wait_until(
-      [&] {
-        client_changes = 0;
-        for (const name_change& c : name_changes)
-          client_changes += c.window == control && c.object == OBJID_CLIENT && c.child == CHILDID_SELF;
-        return client_changes >= 3;
-      },
-      2000, [] { test_time::pump_messages(); });
+  test_time::wait_until([] { return client_changes >= 3; }, 2000, [] { test_time::pump_messages(); });
   test_time::pump_messages(0);
   UnhookWinEvent(hook);
-  EXPECT_EQ(3, client_changes) << "one name change of the client object per name, of " << name_changes.size();
+  EXPECT_EQ(3, client_changes) << "one name change of the client object per name, of " << all_changes;
 
   EXPECT_EQ(0, gadget_set_name(99, "W\xFCrfel")) << "no gadget of that number";
   EXPECT_EQ(reinterpret_cast<LRESULT>(face), SendMessageA(control, STM_GETIMAGE, 0, 0)) << "the picture is kept";

@@ -1,24 +1,19 @@
 // The gadget table, the creation tail and the clean-up when a control goes, seen through
 // buttons.
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "tests/gadget/gadget_test_support.h"
 
 namespace {
 
+using gadget_tests::control_of;
 using gadget_tests::queued;
 using gadget_tests::take_gadget_events;
 using gadget_tests::take_queued;
 using gadget_tests::WindowFixture;
 
 class GadgetRegistry : public WindowFixture {};
-
-HWND control_of(intptr_t number) {
-  gadget_record* record = gadget_lookup(number);
-  return record ? record->window : nullptr;
-}
 
 TEST_F(GadgetRegistry, ButtonsCarryTheirStyleNumberAndFont) {
   const struct {
@@ -32,17 +27,17 @@ TEST_F(GadgetRegistry, ButtonsCarryTheirStyleNumberAndFont) {
       {3, "Brisgauer-Homepage", 0, 0x50030000},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
     const intptr_t result = gadget_button(c.number, 10, 320, 100, 25, c.text, c.flags);
     HWND control = control_of(c.number);
-    ASSERT_NE(nullptr, control) << c.text;
-    EXPECT_EQ(reinterpret_cast<intptr_t>(control), result) << c.text << ": a fixed number gives the handle";
-    EXPECT_EQ(c.style, GetWindowLongA(control, GWL_STYLE)) << c.text;
-    EXPECT_EQ(0, GetWindowLongA(control, GWL_EXSTYLE)) << c.text;
-    EXPECT_EQ(c.number, GetWindowLongPtrA(control, GWLP_ID)) << c.text;
-    EXPECT_EQ(c.number, reinterpret_cast<intptr_t>(GetPropA(control, "QX_ID"))) << c.text;
-    EXPECT_EQ(GetStockObject(DEFAULT_GUI_FONT), reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)))
-        << c.text;
-    EXPECT_EQ(window, GetParent(control)) << c.text;
+    ASSERT_NE(nullptr, control);
+    EXPECT_EQ(reinterpret_cast<intptr_t>(control), result) << "a fixed number gives the handle";
+    EXPECT_EQ(c.style, GetWindowLongA(control, GWL_STYLE));
+    EXPECT_EQ(0, GetWindowLongA(control, GWL_EXSTYLE));
+    EXPECT_EQ(c.number, GetWindowLongPtrA(control, GWLP_ID));
+    EXPECT_EQ(c.number, reinterpret_cast<intptr_t>(GetPropA(control, "QX_ID")));
+    EXPECT_EQ(GetStockObject(DEFAULT_GUI_FONT), reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    EXPECT_EQ(window, GetParent(control));
     char text[64] = {}, class_name[16] = {};
     GetWindowTextA(control, text, sizeof text);
     GetClassNameA(control, class_name, sizeof class_name);
@@ -132,8 +127,8 @@ TEST_F(GadgetRegistry, RecreatingANumberDestroysTheOldControlAndItsEvents) {
   EXPECT_NE(old_control, new_control);
   EXPECT_FALSE(IsWindow(old_control)) << "the first control is destroyed";
   EXPECT_EQ(4, GetWindowLongPtrA(new_control, GWLP_ID));
-  const std::vector<queued> expected = {{EVENT_GADGET, 7, 0, 0}};
-  EXPECT_EQ(expected, take_gadget_events()) << "gadget 4's events went with its first control";
+  EXPECT_EQ((std::vector<queued>{{EVENT_GADGET, 7, 0, 0}}), take_gadget_events())
+      << "gadget 4's events went with its first control";
 }
 
 // Sits on top of a gadget control and reads what the gadget's clean-up left behind, the
@@ -190,8 +185,7 @@ TEST_F(GadgetRegistry, GadgetEventsNameTheRuntimeWindow) {
   gadget_post_event(control, 2);
   gadget_post_event(control, 2);  // merged with the identical last event
   gadget_post_event(control, 3);
-  const std::vector<queued> expected = {{EVENT_GADGET, 9, 0, 2}, {EVENT_GADGET, 9, 0, 3}};
-  EXPECT_EQ(expected, take_queued());
+  EXPECT_EQ((std::vector<queued>{{EVENT_GADGET, 9, 0, 2}, {EVENT_GADGET, 9, 0, 3}}), take_queued());
 
   // A top-level window without the property is its own top window.
   HWND loose = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, program_module(), nullptr);
@@ -208,19 +202,6 @@ TEST_F(GadgetLibrary, WithoutAListCreationFailsAndTouchesNoSlot) {
   EXPECT_EQ(0, gadget_image(4, 0, 0, 50, 20, nullptr));
   EXPECT_EQ(nullptr, gadget_lookup(1));
   EXPECT_EQ(nullptr, gadget_lookup(4));
-}
-
-TEST_F(GadgetLibrary, StartsWithTheGuiFontAndAnEmptyStack) {
-  gadget_library_state* state = gadget_state();
-  ASSERT_NE(nullptr, state);
-  EXPECT_EQ(GetStockObject(DEFAULT_GUI_FONT), state->font);
-  ASSERT_NE(nullptr, state->stack);
-  EXPECT_EQ(0, state->depth);
-  EXPECT_EQ(10, state->capacity);
-  for (int i = 0; i < 10; ++i) EXPECT_EQ(nullptr, state->stack[i]) << "entry " << i;
-  EXPECT_EQ(nullptr, state->aux_window);
-  ASSERT_NE(nullptr, state->table);
-  EXPECT_EQ(50, state->table->slot_count);
 }
 
 }  // namespace

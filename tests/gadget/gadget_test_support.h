@@ -24,17 +24,30 @@ inline std::vector<queued> take_gadget_events() {
   return events;
 }
 
+// The control of the gadget of that number, if there is one.
+inline HWND control_of(intptr_t number) {
+  gadget_record* record = gadget_lookup(number);
+  return record ? record->window : nullptr;
+}
+
 // The runtime started with window 0 open and current as the gadget list.
 class WindowFixture : public test_runtime::RuntimeTest {
  protected:
   void SetUp() override {
     RuntimeTest::SetUp();
-    const intptr_t opened = window_open(0, 20, 20, 420, 360, "Gadgets", 0);
-    ASSERT_NE(0, opened);
+    ASSERT_NE(0, window_open(0, 20, 20, 420, 360, "Gadgets", 0));
     window = window_handle(0);
     ASSERT_NE(nullptr, window);
     test_time::pump_messages(0);
     take_queued();
+  }
+
+  // Where the control lies in the window's client area.
+  RECT placed(HWND control) const {
+    RECT r{};
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+    return r;
   }
 
   HWND window = nullptr;

@@ -13,32 +13,27 @@ long long elapsed_ms(clock_type::time_point since) {
 }
 
 TEST_F(EventWait, AClickOnAButtonComesBackFromTheSameWaitAndTheObjectOutlivesATimeOut) {
-  ASSERT_NE(0, window_open(0, 0, 0, 320, 360, "click", 0xCA0001));
-  HWND window = window_handle(0);
-  HWND button = make_button(window, 1, 20, 20);
+  HWND button = make_button(open(0, "click", 0xCA0001, 320, 360), 1, 20, 20);
   ASSERT_NE(nullptr, button);
   settle();
-
-  PostMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-  PostMessageA(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-  std::vector<waited> seen = pump_until(EVENT_GADGET, 2000);
+  auto click = [&] {
+    PostMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageA(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    return pump_until(EVENT_GADGET, 2000);
+  };
+  std::vector<waited> seen = click();
   ASSERT_TRUE(contains_code(seen, EVENT_GADGET)) << seen;
   EXPECT_FALSE(contains_code(seen, WM_LBUTTONUP)) << "the wait that took the button-up gave the event: " << seen;
-  EXPECT_EQ(1, event_gadget());
-  EXPECT_EQ(0, library->current.type) << "BN_CLICKED";
-  EXPECT_EQ(0, library->current.window);
+  EXPECT_EQ((waited{EVENT_GADGET, 1, 0, 0}), seen.back()) << "BN_CLICKED of window 0";
 
   // Nothing to do: 0 after about the time-out, and the gadget of the click stays. NOTE:
   // once under Wine 10 a late message of the platform's own came in the quiet wait, which
   // rightly handed it back; then the click is made again and the next quiet wait judged.
-  int32_t code = -1;
   long long ms = 0;
   std::vector<int32_t> late;
-  for (int tries = 0; tries < 3 && code != 0; ++tries) {
+  for (int32_t code = -1; code != 0 && late.size() < 3;) {
     if (!late.empty()) {
-      PostMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-      PostMessageA(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-      ASSERT_TRUE(contains_code(pump_until(EVENT_GADGET, 2000), EVENT_GADGET));
+      ASSERT_TRUE(contains_code(click(), EVENT_GADGET));
     }
     settle();
     auto start = clock_type::now();
@@ -46,8 +41,8 @@ TEST_F(EventWait, AClickOnAButtonComesBackFromTheSameWaitAndTheObjectOutlivesATi
     ms = elapsed_ms(start);
     if (code != 0) late.push_back(code);
   }
-  ASSERT_EQ(0, code) << "messages came during every quiet wait, the last after " << ms << " ms; codes "
-                     << ::testing::PrintToString(late);
+  ASSERT_LT(late.size(), 3u) << "messages came during every quiet wait, the last after " << ms << " ms; codes "
+                             << ::testing::PrintToString(late);
   EXPECT_GE(ms, 900);
   EXPECT_LT(ms, test_time::scaled_ms(3000)) << "generous: the machine may be busy";
   EXPECT_EQ(1, event_gadget());
@@ -56,52 +51,45 @@ TEST_F(EventWait, AClickOnAButtonComesBackFromTheSameWaitAndTheObjectOutlivesATi
   EXPECT_EQ(0, window_wait_event(0));
   EXPECT_LT(elapsed_ms(start), 500) << "a time-out of 0 does not wait";
   EXPECT_EQ(1, event_gadget());
-  window_free(0);
 }
 
-// A command that reaches the window while no wait dispatches (from a modal loop or a
-// pause) marks its event outside any wait; the next wait must not hand it back as its
-// own.
-TEST_F(EventWait, AGadgetEventMarkedOutsideAWaitIsNotReturnedByTheNextOne) {
-  HWND window = open_invisible(0, "outside");
+// Messages without an event come back as their numbers with their parameters, the object
+// of the event before kept; a close is its message first and the window's event after.
+TEST_F(EventWait, MessagesComeBackAsTheirNumbersNotAsAClickMarkedBeforeAndACloseAsAnEventAfterwards) {
+  HWND window = open(3, "messages");
   HWND button = make_button(window, 1, 20, 20);
   settle();
+  // A command that reaches the window while no wait dispatches (from a modal loop or a
+  // pause) marks its event outside any wait; the next wait must not hand it back as its own.
   SendMessageA(window, WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), reinterpret_cast<LPARAM>(button));
-  PostMessageA(window, WM_APP + 3, 0, 0);
-  EXPECT_EQ(WM_APP + 3, window_wait_event(500)) << "the posted message, not a click";
-  EXPECT_EQ(0, window_wait_event(0)) << "nothing else";
-  window_free(0);
-}
-
-TEST_F(EventWait, CloseIsAMessageFirstAndAnEventOfTheWindowLaterAndTheWindowStays) {
-  HWND window = open_invisible(3, "close");
-  PostMessageA(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(WM_CLOSE, window_wait_event(500)) << "the retrieved message's own number";
-  EXPECT_EQ(-1, library->current.type);
-  EXPECT_EQ(3, library->current.window);
-  EXPECT_EQ(EVENT_CLOSE_WINDOW, window_wait_event(0)) << "then the queued event";
-  EXPECT_EQ(3, library->current.object);
-  EXPECT_EQ(3, library->current.window);
-  EXPECT_EQ(0, library->current.type);
+  const struct {
+    HWND to;  // none: a thread message
+    UINT message;
+    WPARAM wparam;
+    LPARAM lparam;
+    int32_t ms;
+    waited expected;
+    const char* what;
+  } rows[] = {
+      {window, WM_APP + 1, 3, 4, -1, {WM_APP + 1, 44, 3, -1}, "waiting without limit takes the message, no click"},
+      {nullptr, WM_APP + 2, 5, 6, 500, {WM_APP + 2, 44, 9, -1}, "no window procedure: the window stays"},
+      {window, WM_NULL, 0, 0, 500, {0, 44, 3, -1}, "0 like a time-out, but the current record is updated"},
+      {window, WM_CLOSE, 0, 0, 500, {WM_CLOSE, 44, 3, -1}, "a close: its message's own number"},
+  };
+  for (const auto& r : rows) {
+    library->working.object = 44;  // as a previous event left them
+    library->working.window = 9;
+    library->current.wparam = 99;
+    r.to ? PostMessageA(r.to, r.message, r.wparam, r.lparam)
+         : PostThreadMessageA(GetCurrentThreadId(), r.message, r.wparam, r.lparam);
+    EXPECT_EQ(r.expected, next(r.ms)) << r.what;
+    EXPECT_EQ(r.wparam, library->current.wparam) << r.what;
+    EXPECT_EQ(r.lparam, library->current.lparam) << r.what;
+  }
+  EXPECT_EQ((waited{EVENT_CLOSE_WINDOW, 3, 3, 0}), next(0)) << "then the close's queued event";
   EXPECT_EQ(0u, library->current.wparam);
+  EXPECT_EQ(0, window_wait_event(0)) << "nothing else";
   EXPECT_TRUE(IsWindow(window)) << "the close box only reports";
-  window_free(3);
-}
-
-TEST_F(EventWait, EqualQueuedEventsInARowComeBackOnce) {
-  HWND window = open_invisible(0, "merge");
-  SendMessageA(window, WM_CLOSE, 0, 0);
-  SendMessageA(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(EVENT_CLOSE_WINDOW, window_wait_event(0));
-  EXPECT_EQ(0, event_queue_length()) << "the two merged";
-
-  SendMessageA(window, WM_CLOSE, 0, 0);
-  SendMessageA(window, WM_MOVE, 0, 0);
-  SendMessageA(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(EVENT_CLOSE_WINDOW, window_wait_event(0));
-  EXPECT_EQ(EVENT_MOVE_WINDOW, window_wait_event(0));
-  EXPECT_EQ(EVENT_CLOSE_WINDOW, window_wait_event(0)) << "an event between keeps them apart";
-  window_free(0);
 }
 
 // Whether block is a live block of the main heap.
@@ -119,7 +107,7 @@ intptr_t released;
 void release_data(intptr_t data) { released = data; }
 
 TEST_F(EventWait, DataOfAnEventAndAHeldBlockAreReleasedByTheNextWait) {
-  HWND window = open_invisible(0, "data");
+  HWND window = open(0, "data");
   released = 0;
   event_queue_add(EVENT_GADGET, 9, 0, 0, 77, release_data);
   EXPECT_EQ(EVENT_GADGET, window_wait_event(0));
@@ -149,38 +137,6 @@ TEST_F(EventWait, DataOfAnEventAndAHeldBlockAreReleasedByTheNextWait) {
   EXPECT_TRUE(main_heap_holds(second));
   window_wait_event(0);
   EXPECT_FALSE(main_heap_holds(second));
-  window_free(0);
-}
-
-TEST_F(EventWait, ARetrievedNullMessageGivesZeroButUpdatesTheCurrentEvent) {
-  // A WM_NULL comes back as 0, like a time-out, but it is a retrieved message.
-  HWND window = open_invisible(0, "null");
-  library->current.wparam = 5;
-  PostMessageA(window, WM_NULL, 0, 0);
-  EXPECT_EQ(0, window_wait_event(500));
-  EXPECT_EQ(0u, library->current.wparam) << "the current record was updated";
-  EXPECT_EQ(-1, library->current.type);
-  window_free(0);
-}
-
-TEST_F(EventWait, AMessageWithoutAnEventComesBackAsItsNumberWithItsParameters) {
-  HWND window = open_invisible(2, "plain");
-  library->working.object = 44;  // as a previous event left it
-  PostMessageA(window, WM_APP + 1, 3, 4);
-  EXPECT_EQ(WM_APP + 1, window_wait_event(-1)) << "waiting without limit takes the message";
-  EXPECT_EQ(3u, library->current.wparam);
-  EXPECT_EQ(4, library->current.lparam);
-  EXPECT_EQ(-1, library->current.type);
-  EXPECT_EQ(2, library->current.window) << "the message reached the window's procedure";
-  EXPECT_EQ(44, event_gadget()) << "the object is kept";
-
-  // A thread message reaches no window procedure: the window stays as it was.
-  library->working.window = 9;
-  PostThreadMessageA(GetCurrentThreadId(), WM_APP + 2, 5, 6);
-  EXPECT_EQ(WM_APP + 2, window_wait_event(500));
-  EXPECT_EQ(9, library->current.window);
-  EXPECT_EQ(5u, library->current.wparam);
-  window_free(2);
 }
 
 VOID CALLBACK post_later(void* window, BOOLEAN) { PostMessageA(static_cast<HWND>(window), WM_APP + 3, 7, 0); }
@@ -199,8 +155,7 @@ TEST_F(EventWait, TheWakeMaskHasPointerInputFromWindows8OnAndEitherMaskWakesAndT
 
   // Windows 7's mask and Windows 8's (whichever this platform got): a message posted from
   // another thread while the wait sleeps ends it, and a quiet wait runs to its time-out.
-  ASSERT_NE(0, window_open(0, 0, 0, 200, 100, "mask", WINDOW_INVISIBLE));
-  HWND window = window_handle(0);
+  HWND window = open(0, "mask");
   for (DWORD mask : {window_wake_mask(6, 1), window_wake_mask(6, 2)}) {
     library->wake_mask = mask;
     settle();
@@ -213,7 +168,6 @@ TEST_F(EventWait, TheWakeMaskHasPointerInputFromWindows8OnAndEitherMaskWakesAndT
     EXPECT_EQ(0, window_wait_event(300)) << std::hex << mask;
     EXPECT_GE(elapsed_ms(start), 250) << std::hex << mask << ": the wait ended before its time-out";
   }
-  window_free(0);
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
-#include <cstdio>
-#include <cstring>
+#include <string>
 
 #include "runtime/core/registry.h"
 #include "runtime/gadget/gadget.h"
+#include "runtime/image/image.h"
 #include "tests/test_time.h"
 #include "window_test_support.h"
 
@@ -12,21 +12,15 @@ namespace {
 
 using WindowOpen = WindowTest;
 
-constexpr uint32_t APPLICATION_FLAGS = 0xCA0001;
-
 TEST_F(WindowOpen, TheApplicationWindowHasItsClientSizeCentredWithItsOwnClass) {
-  intptr_t result = window_open(0, 100, 100, 320, 360, "Tessarix V1.1", APPLICATION_FLAGS);
+  intptr_t result = window_open(0, 100, 100, 320, 360, "Tessarix V1.1", 0xCA0001);
   HWND window = window_handle(0);
   ASSERT_NE(nullptr, window);
   EXPECT_EQ(reinterpret_cast<intptr_t>(window), result) << "a fixed number gives the handle";
   settle();
 
-  RECT client;
-  GetClientRect(window, &client);
-  EXPECT_EQ(320, client.right - client.left);
-  EXPECT_EQ(360, client.bottom - client.top);
-  RECT outer;
-  GetWindowRect(window, &outer);
+  EXPECT_EQ((RECT{0, 0, 320, 360}), client_rect(window));
+  const RECT outer = window_rect(window);
   EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2, outer.left) << "centred, 100 unused";
   EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2, outer.top) << "centred, 100 unused";
 
@@ -47,7 +41,6 @@ TEST_F(WindowOpen, TheApplicationWindowHasItsClientSizeCentredWithItsOwnClass) {
   ASSERT_NE(nullptr, object);
   EXPECT_EQ(2, object->accel_count);
   EXPECT_EQ(-1, object->reserved);
-  EXPECT_NE(nullptr, object->accel_table);
   ACCEL entries[4] = {};
   ASSERT_EQ(2, CopyAcceleratorTableA(object->accel_table, entries, 4));
   EXPECT_EQ(FVIRTKEY | FNOINVERT, entries[0].fVirt & ~0x80);
@@ -55,15 +48,13 @@ TEST_F(WindowOpen, TheApplicationWindowHasItsClientSizeCentredWithItsOwnClass) {
   EXPECT_EQ(CMD_TAB_NEXT, entries[0].cmd);
   EXPECT_EQ(FVIRTKEY | FNOINVERT | FSHIFT, entries[1].fVirt & ~0x80);
   EXPECT_EQ(CMD_TAB_PREVIOUS, entries[1].cmd);
-  window_free(0);
 }
 
 TEST_F(WindowOpen, OpeningANumberAgainFreesTheFirstWindowItsClassAndItsEvents) {
-  ASSERT_NE(0, window_open(0, 0, 0, 200, 100, "first", WINDOW_INVISIBLE));
-  HWND first = window_handle(0);
-  ASSERT_NE(0, window_open(1, 0, 0, 200, 100, "other", WINDOW_INVISIBLE));
+  HWND first = open(0, "first");
+  HWND other = open(1, "other");
   SendMessageA(first, WM_CLOSE, 0, 0);
-  SendMessageA(window_handle(1), WM_CLOSE, 0, 0);
+  SendMessageA(other, WM_CLOSE, 0, 0);
   ASSERT_EQ(2, event_queue_length());
 
   ASSERT_NE(0, window_open(0, 0, 0, 200, 100, "second", WINDOW_INVISIBLE));
@@ -90,10 +81,9 @@ TEST_F(WindowOpen, ADynamicWindowIsNamedByItsNumber) {
   HWND window = window_handle(number);
   ASSERT_NE(nullptr, window);
   EXPECT_NE(reinterpret_cast<intptr_t>(window), number) << "the dynamic number, not the handle";
-  char expected[48], name[48] = {};
-  std::snprintf(expected, sizeof expected, "WindowClass_%lld", static_cast<long long>(number));
+  char name[48] = {};
   GetClassNameA(window, name, sizeof name);
-  EXPECT_STREQ(expected, name);
+  EXPECT_EQ("WindowClass_" + std::to_string(number), name);
   EXPECT_EQ(number + 1, reinterpret_cast<intptr_t>(GetPropA(window, "QX_WindowID")));
   GetWindowTextA(window, name, sizeof name);
   EXPECT_STREQ("", name) << "a missing title is the empty text";
@@ -121,51 +111,14 @@ TEST_F(WindowOpen, FlagsGiveTheStyleAndTheFirstShowing) {
        true},
   };
   for (const row& r : rows) {
-    ASSERT_NE(0, window_open(2, 10, 10, 200, 120, "flags", r.flags)) << std::hex << r.flags;
-    HWND window = window_handle(2);
-    settle();
-    EXPECT_EQ(r.style, static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)) & r.style_mask) << std::hex << r.flags;
-    EXPECT_EQ(r.ex_style, static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)) & r.ex_style_mask)
-        << std::hex << r.flags;
-    EXPECT_EQ(r.visible, IsWindowVisible(window) != 0) << std::hex << r.flags;
-    EXPECT_EQ(r.zoomed, IsZoomed(window) != 0) << std::hex << r.flags;
-    EXPECT_EQ(r.zoomed ? 2 : 0, window_lookup(2)->min_max_state) << std::hex << r.flags;
-    window_free(2);
+    SCOPED_TRACE(::testing::Message() << std::hex << "flags 0x" << r.flags);
+    HWND window = open(2, "flags", r.flags, 200, 120, 10, 10);  // the window of the row before goes
+    EXPECT_EQ(r.style, static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)) & r.style_mask);
+    EXPECT_EQ(r.ex_style, static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)) & r.ex_style_mask);
+    EXPECT_EQ(r.visible, IsWindowVisible(window) != 0);
+    EXPECT_EQ(r.zoomed, IsZoomed(window) != 0);
+    EXPECT_EQ(r.zoomed ? 2 : 0, window_lookup(2)->min_max_state);
   }
-}
-
-TEST_F(WindowOpen, ResizeTakesClientSizesAndKeepsWhatIsIgnored) {
-  ASSERT_NE(0, window_open(0, 40, 30, 300, 200, "resize", WS_CAPTION | WS_SYSMENU));
-  HWND window = window_handle(0);
-  settle();
-  RECT before;
-  GetWindowRect(window, &before);
-
-  EXPECT_NE(0, window_resize(0, IGNORE, IGNORE, IGNORE, IGNORE));
-  settle();
-  RECT after;
-  GetWindowRect(window, &after);
-  EXPECT_EQ(before.left, after.left);
-  EXPECT_EQ(before.top, after.top);
-  EXPECT_EQ(before.right, after.right);
-  EXPECT_EQ(before.bottom, after.bottom);
-
-  struct row {
-    int32_t width, height;
-    int32_t client_width, client_height;
-  } rows[] = {{250, 150, 250, 150}, {IGNORE, 120, 250, 120}, {180, IGNORE, 180, 120}};
-  for (const row& r : rows) {
-    EXPECT_NE(0, window_resize(0, IGNORE, IGNORE, r.width, r.height));
-    settle();
-    RECT client;
-    GetClientRect(window, &client);
-    EXPECT_EQ(r.client_width, client.right) << "width " << r.width << ", height " << r.height;
-    EXPECT_EQ(r.client_height, client.bottom) << "width " << r.width << ", height " << r.height;
-    GetWindowRect(window, &after);
-    EXPECT_EQ(before.left, after.left) << "the position stays";
-    EXPECT_EQ(before.top, after.top) << "the position stays";
-  }
-  window_free(0);
 }
 
 int position_changes = 0;
@@ -174,13 +127,10 @@ LRESULT CALLBACK count_position_changes(HWND, UINT message, WPARAM, LPARAM) {
   return CALLBACK_DEFAULT;
 }
 
-TEST_F(WindowOpen, ReapplyingTheGeometryLeavesAnUnchangedOrMinimisedWindowAlone) {
-  ASSERT_NE(0, window_open(0, 40, 30, 300, 200, "reapply", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX));
-  HWND window = window_handle(0);
-  settle();
+TEST_F(WindowOpen, ResizeTakesClientSizesAndLeavesAnUnchangedOrMinimisedWindowAlone) {
+  HWND window = open(0, "resize", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 300, 200, 40, 30);
   window_lookup(0)->callback = count_position_changes;
-  RECT before;
-  GetWindowRect(window, &before);
+  const RECT before = window_rect(window);
   position_changes = 0;
   EXPECT_NE(0, window_resize(0, IGNORE, IGNORE, IGNORE, IGNORE));
   EXPECT_NE(0, window_resize(0, before.left, before.top, 300, 200)) << "the same geometry, given";
@@ -195,58 +145,53 @@ TEST_F(WindowOpen, ReapplyingTheGeometryLeavesAnUnchangedOrMinimisedWindowAlone)
   ShowWindow(window, SW_RESTORE);
   ASSERT_TRUE(test_time::wait_until([&] { return !IsIconic(window); }, 2000, [] { test_time::pump_messages(); }));
   settle();
-  RECT after;
-  GetWindowRect(window, &after);
-  EXPECT_EQ(before.left, after.left) << "restored in place";
-  EXPECT_EQ(before.top, after.top) << "restored in place";
-  EXPECT_EQ(before.right - before.left, after.right - after.left);
-  EXPECT_EQ(before.bottom - before.top, after.bottom - after.top);
+  EXPECT_EQ(before, window_rect(window)) << "restored in place";
 
-  position_changes = 0;
-  EXPECT_NE(0, window_resize(0, IGNORE, IGNORE, 250, IGNORE));
-  EXPECT_LT(0, position_changes) << "a new size still reaches the platform";
-  window_lookup(0)->callback = nullptr;
-  window_free(0);
+  struct row {
+    int32_t width, height;
+    int32_t client_width, client_height;
+  } rows[] = {{250, 150, 250, 150}, {IGNORE, 120, 250, 120}, {180, IGNORE, 180, 120}};
+  for (const row& r : rows) {
+    position_changes = 0;
+    EXPECT_NE(0, window_resize(0, IGNORE, IGNORE, r.width, r.height));
+    EXPECT_LT(0, position_changes) << "a new size reaches the platform";
+    settle();
+    EXPECT_EQ((RECT{0, 0, r.client_width, r.client_height}), client_rect(window))
+        << "width " << r.width << ", height " << r.height;
+    const RECT after = window_rect(window);
+    EXPECT_EQ(before.left, after.left) << "the position stays";
+    EXPECT_EQ(before.top, after.top) << "the position stays";
+  }
 }
 
 TEST_F(WindowOpen, ResizeCountsTheMenuBarOnlyWhenTheHeightIsKept) {
-  ASSERT_NE(0, window_open(0, 40, 30, 300, 200, "menu", WS_CAPTION | WS_SYSMENU | WINDOW_INVISIBLE));
-  HWND window = window_handle(0);
+  HWND window = open(0, "menu", WS_CAPTION | WS_SYSMENU | WINDOW_INVISIBLE, 300, 200, 40, 30);
   HMENU menu = CreateMenu();
   AppendMenuA(menu, MF_STRING, 100, "Datei");
   SetMenu(window, menu);
-  RECT client;
-  GetClientRect(window, &client);
-  const LONG height_under_menu = client.bottom;
+  const LONG height_under_menu = client_rect(window).bottom;
   ASSERT_LT(height_under_menu, 200) << "the menu bar took its height from the client area";
   EXPECT_NE(0, window_resize(0, IGNORE, IGNORE, 280, IGNORE));
-  GetClientRect(window, &client);
-  EXPECT_EQ(280, client.right);
-  EXPECT_EQ(height_under_menu, client.bottom) << "height kept: the menu bar is counted";
+  EXPECT_EQ((RECT{0, 0, 280, height_under_menu}), client_rect(window)) << "height kept: the menu bar is counted";
   EXPECT_NE(0, window_resize(0, IGNORE, IGNORE, 280, 200));
-  GetClientRect(window, &client);
-  EXPECT_EQ(200 - GetSystemMetrics(SM_CYMENU), client.bottom) << "a given height does not count the menu bar";
-  window_free(0);
+  EXPECT_EQ(200 - GetSystemMetrics(SM_CYMENU), client_rect(window).bottom)
+      << "a given height does not count the menu bar";
 }
 
 TEST_F(WindowOpen, EraseAroundGadgetsCutsOutPushButtonsOnly) {
   // Visible: the controls of a hidden window are invisible too, and nothing is cut out.
-  ASSERT_NE(0, window_open(0, 0, 0, 200, 100, "erase", WINDOW_NO_GADGET_LIST));
-  HWND window = window_handle(0);
-  HWND push = make_button(window, 1, 10, 10);
-  HWND check = CreateWindowExA(0, "Button", "x", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 110, 10, 80, 24, window,
-                               nullptr, program_module(), nullptr);
+  HWND window = open(0, "erase", WINDOW_NO_GADGET_LIST);
+  make_button(window, 1, 10, 10);
+  CreateWindowExA(0, "Button", "x", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 110, 10, 80, 24, window, nullptr,
+                  program_module(), nullptr);
   for (int i = 0; i < 3; ++i) window_set_erase_around_gadgets(0, 1);
   EXPECT_EQ(&window_erase_around_gadgets, window_lookup(0)->erase_routine);
 
   // Draw into a memory bitmap: black first, then erased; only pixels outside the push
   // button take the button-face colour.
-  HDC screen = GetDC(nullptr);
-  HDC dc = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, 200, 100);
-  HGDIOBJ old = SelectObject(dc, bitmap);
-  RECT all{0, 0, 200, 100};
-  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, dib_create(200, 100, 24));
+  PatBlt(dc, 0, 0, 200, 100, BLACKNESS);
   EXPECT_EQ(0, window_erase_around_gadgets(dc, window));
   COLORREF face = GetNearestColor(dc, GetSysColor(COLOR_BTNFACE));
   EXPECT_EQ(RGB(0, 0, 0), GetPixel(dc, 20, 20)) << "under the push button";
@@ -255,25 +200,19 @@ TEST_F(WindowOpen, EraseAroundGadgetsCutsOutPushButtonsOnly) {
   HRGN clip = CreateRectRgn(0, 0, 1, 1);
   EXPECT_EQ(0, GetClipRgn(dc, clip)) << "the device context's clipping is given back";
   DeleteObject(clip);
-  SelectObject(dc, old);
-  DeleteObject(bitmap);
+  DeleteObject(SelectObject(dc, old));
   DeleteDC(dc);
-  ReleaseDC(nullptr, screen);
 
   window_set_erase_around_gadgets(0, 0);
   EXPECT_EQ(nullptr, window_lookup(0)->erase_routine);
   window_set_erase_around_gadgets(7, 1);  // no window: ignored
-  (void)push;
-  (void)check;
-  window_free(0);
 }
 
 TEST_F(WindowOpen, EraseThroughAGadgetsOwnDeviceContextPaintsUnderThatGadget) {
   // A themed control asks for its parent's background through its own device context,
   // moved so that the parent's client coordinates fall on it. Under the asking button
   // the background is painted; where a sibling lies over it the sibling keeps its pixels.
-  ASSERT_NE(0, window_open(0, 0, 0, 200, 100, "parent background", WINDOW_NO_GADGET_LIST));
-  HWND window = window_handle(0);
+  HWND window = open(0, "parent background", WINDOW_NO_GADGET_LIST);
   HWND asking = CreateWindowExA(0, "Button", "a", WS_CHILD | WS_VISIBLE, 10, 10, 80, 40, window, nullptr,
                                 program_module(), nullptr);
   make_button(window, 2, 70, 30);  // over the asking button's lower right corner
@@ -281,8 +220,7 @@ TEST_F(WindowOpen, EraseThroughAGadgetsOwnDeviceContextPaintsUnderThatGadget) {
   settle();
 
   HDC dc = GetDC(asking);
-  RECT all{0, 0, 80, 40};
-  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  PatBlt(dc, 0, 0, 80, 40, BLACKNESS);
   SetLastError(0xdeadbeef);
   HRESULT drawn = DrawThemeParentBackground(asking, dc, nullptr);
   EXPECT_EQ(S_OK, drawn) << "error " << GetLastError();
@@ -299,15 +237,13 @@ TEST_F(WindowOpen, EraseThroughAGadgetsOwnDeviceContextPaintsUnderThatGadget) {
   EXPECT_EQ(0, GetClipRgn(dc, clip)) << "the device context's clipping is given back";
   DeleteObject(clip);
   ReleaseDC(asking, dc);
-  window_free(0);
 }
 
 TEST_F(WindowOpen, TheGadgetListFollowsTheWindowsAndForgetsADestroyedOne) {
-  ASSERT_NE(0, window_open(0, 0, 0, 200, 100, "a", WINDOW_INVISIBLE));
-  HWND a = window_handle(0);
-  ASSERT_NE(0, window_open(1, 0, 0, 200, 100, "b", WINDOW_INVISIBLE));
-  HWND b = window_handle(1);
-  EXPECT_EQ(b, gadget_list_use(nullptr));
+  HWND a = open(0, "a");
+  HWND b = open(1, "b");
+  EXPECT_EQ(nullptr, gadget_list_use(reinterpret_cast<HWND>(static_cast<intptr_t>(0x7654320)))) << "no window";
+  EXPECT_EQ(b, gadget_list_use(nullptr)) << "the current list stays";
   EXPECT_EQ(b, gadget_list_use(a)) << "the previous list comes back";
   EXPECT_EQ(a, gadget_list_use(nullptr));
   EXPECT_EQ(a, gadget_state()->current_list) << "a's own saved state is back";
@@ -315,7 +251,6 @@ TEST_F(WindowOpen, TheGadgetListFollowsTheWindowsAndForgetsADestroyedOne) {
   EXPECT_EQ(nullptr, gadget_list_use(nullptr)) << "the destroyed current list is forgotten";
   EXPECT_EQ(nullptr, gadget_list_use(b)) << "no previous list";
   EXPECT_EQ(b, gadget_list_use(nullptr));
-  window_free(1);
 }
 
 TEST(DrawingSupport, FindsAlphaBlendAtStartAndLetsItGoAtTheEnd) {

@@ -3,8 +3,6 @@
 
 namespace {
 
-constexpr uint32_t SIZABLE = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME;
-
 // Full-window dragging on or off for one test; the setting it had comes back afterwards.
 class WindowSizing : public WindowTest {
  protected:
@@ -31,29 +29,23 @@ class WindowSizing : public WindowTest {
     PostMessageA(window, WM_MOUSEMOVE, MK_LBUTTON, client_point(window, x, y));
     handled(window);
   }
-  void key(HWND window, WPARAM vk) {
-    PostMessageA(window, WM_KEYDOWN, vk, 1);
-    handled(window);
+  void keys(HWND window, std::initializer_list<WPARAM> pressed) {
+    for (WPARAM vk : pressed) {
+      PostMessageA(window, WM_KEYDOWN, vk, 1);
+      handled(window);
+    }
   }
 
   BOOL saved_setting = TRUE;
 };
 
-RECT window_rect(HWND window) {
-  RECT rect;
-  GetWindowRect(window, &rect);
-  return rect;
-}
-
 TEST_F(WindowSizing, DraggingTheLeftBorderStopsAtTheMinimumWidth) {
   full_window_dragging(true);
-  ASSERT_NE(0, window_open(0, 200, 150, 300, 200, "drag", SIZABLE));
-  HWND window = window_handle(0);
+  HWND window = open(0, "drag", SIZABLE, 300, 200, 200, 150);
   window_lookup(0)->min_width = 200;
   SetActiveWindow(window);
   settle();
-  RECT start = window_rect(window);
-
+  const RECT start = window_rect(window);
   PostMessageA(window, WM_SYSCOMMAND, SC_SIZE | WMSZ_LEFT, MAKELPARAM(start.left, start.top + 50));
   std::vector<waited> seen = handled(window);
   ASSERT_EQ(1, sizing().active) << "the runtime sizes the window itself";
@@ -63,36 +55,28 @@ TEST_F(WindowSizing, DraggingTheLeftBorderStopsAtTheMinimumWidth) {
   EXPECT_EQ(200, sizing().limits.ptMinTrackSize.x) << "the window's own limit";
 
   move_pointer(window, start.left - 40, start.top + 50);
-  RECT rect = window_rect(window);
-  EXPECT_EQ(start.left - 40, rect.left) << "the left edge follows the pointer";
-  EXPECT_EQ(start.right, rect.right);
-
+  EXPECT_EQ((RECT{start.left - 40, start.top, start.right, start.bottom}), window_rect(window))
+      << "the left edge follows the pointer";
   move_pointer(window, start.right - 20, start.top + 50);
-  rect = window_rect(window);
-  EXPECT_EQ(start.right - 200, rect.left) << "stopped at right - minimum width";
-  EXPECT_EQ(start.right, rect.right);
-  EXPECT_EQ(start.bottom - start.top, rect.bottom - rect.top) << "the height stays";
-  std::vector<waited> sizes = handled(window);
+  const RECT narrowest{start.right - 200, start.top, start.right, start.bottom};
+  EXPECT_EQ(narrowest, window_rect(window)) << "stopped at right - minimum width";
 
   PostMessageA(window, WM_LBUTTONUP, 0, client_point(window, start.right - 20, start.top + 50));
   seen = handled(window);
   EXPECT_EQ(0, sizing().active);
   EXPECT_NE(window, GetCapture());
   EXPECT_TRUE(contains_code(seen, WM_EXITSIZEMOVE)) << seen;
-  rect = window_rect(window);
-  EXPECT_EQ(start.right - 200, rect.left) << "the button-up keeps the size";
-  window_free(0);
+  EXPECT_EQ(narrowest, window_rect(window)) << "the button-up keeps the size";
 }
 
 TEST_F(WindowSizing, ArrowKeysFromTheSystemMenuSizeTheBottomRightCornerAndEscapeKeepsIt) {
   full_window_dragging(true);
-  ASSERT_NE(0, window_open(0, 150, 100, 300, 200, "keys", SIZABLE));
-  HWND window = window_handle(0);
+  HWND window = open(0, "keys", SIZABLE, 300, 200, 150, 100);
   SetActiveWindow(window);
   SetFocus(window);
   SetCursorPos(5, 5);
   settle();
-  RECT start = window_rect(window);
+  const RECT start = window_rect(window);
 
   PostMessageA(window, WM_SYSCOMMAND, SC_SIZE, 0);
   handled(window);
@@ -100,33 +84,22 @@ TEST_F(WindowSizing, ArrowKeysFromTheSystemMenuSizeTheBottomRightCornerAndEscape
   EXPECT_EQ(SIZING_EDGE_NONE, sizing().edge) << "from the system menu no edge is chosen yet";
   EXPECT_EQ(1, sizing().restore_cursor);
 
-  key(window, VK_DOWN);
+  keys(window, {VK_DOWN});
   EXPECT_EQ(SIZING_EDGE_BOTTOM, sizing().edge);
-  key(window, VK_RIGHT);
+  keys(window, {VK_RIGHT});
   EXPECT_EQ(SIZING_EDGE_BOTTOM_RIGHT, sizing().edge) << "Down then Right: the bottom-right corner";
   POINT cursor;
   GetCursorPos(&cursor);
   EXPECT_EQ(start.right - 2, cursor.x) << "two pixels inside the corner";
   EXPECT_EQ(start.bottom - 2, cursor.y) << "two pixels inside the corner";
-  RECT rect = window_rect(window);
-  EXPECT_EQ(start.right, rect.right) << "choosing the corner does not size";
-  EXPECT_EQ(start.bottom, rect.bottom) << "choosing the corner does not size";
+  EXPECT_EQ(start, window_rect(window)) << "choosing the corner does not size";
 
-  key(window, VK_RIGHT);
-  key(window, VK_RIGHT);
-  key(window, VK_DOWN);
-  rect = window_rect(window);
-  EXPECT_EQ(start.left, rect.left);
-  EXPECT_EQ(start.top, rect.top);
-  EXPECT_EQ(start.right + 20, rect.right) << "10 pixels per key";
-  EXPECT_EQ(start.bottom + 10, rect.bottom) << "10 pixels per key";
-
-  key(window, VK_ESCAPE);
+  keys(window, {VK_RIGHT, VK_RIGHT, VK_DOWN});
+  const RECT reached{start.left, start.top, start.right + 20, start.bottom + 10};
+  EXPECT_EQ(reached, window_rect(window)) << "10 pixels per key";
+  keys(window, {VK_ESCAPE});
   EXPECT_EQ(0, sizing().active);
-  rect = window_rect(window);
-  EXPECT_EQ(start.right + 20, rect.right) << "Escape keeps the size that was reached";
-  EXPECT_EQ(start.bottom + 10, rect.bottom) << "Escape keeps the size that was reached";
-  window_free(0);
+  EXPECT_EQ(reached, window_rect(window)) << "Escape keeps the size that was reached";
 }
 
 // The default processing announces each system command to the thread's CBT hook before
@@ -141,15 +114,14 @@ LRESULT CALLBACK count_system_sizing(int code, WPARAM wparam, LPARAM lparam) {
   return CallNextHookEx(nullptr, code, wparam, lparam);
 }
 
-TEST_F(WindowSizing, WithFullWindowDraggingOffSizeGoesToTheDefaultProcessing) {
-  ASSERT_NE(0, window_open(0, 150, 100, 300, 200, "off", SIZABLE));
-  HWND window = window_handle(0);
+TEST_F(WindowSizing, WithFullWindowDraggingOffSizeGoesToTheDefaultProcessingAndNothingElseStartsASizing) {
+  HWND window = open(0, "off", SIZABLE, 300, 200, 150, 100);
   SetActiveWindow(window);
   settle();
   HHOOK hook = SetWindowsHookExA(WH_CBT, count_system_sizing, nullptr, GetCurrentThreadId());
   ASSERT_NE(nullptr, hook);
 
-  struct row {
+  const struct {
     bool full_window_dragging;
     WPARAM command;
     int at_default;
@@ -159,7 +131,7 @@ TEST_F(WindowSizing, WithFullWindowDraggingOffSizeGoesToTheDefaultProcessing) {
       {false, SC_SIZE | WMSZ_BOTTOMRIGHT, 1, 0},
       {true, SC_SIZE | WMSZ_BOTTOMRIGHT, 0, 1},
   };
-  for (const row& r : rows) {
+  for (const auto& r : rows) {
     full_window_dragging(r.full_window_dragging);
     size_commands_at_default = 0;
     PostMessageA(window, WM_SYSCOMMAND, r.command, 0);
@@ -168,25 +140,17 @@ TEST_F(WindowSizing, WithFullWindowDraggingOffSizeGoesToTheDefaultProcessing) {
         << "dragging " << r.full_window_dragging << std::hex << ", command 0x" << r.command;
     EXPECT_EQ(r.active, sizing().active) << "dragging " << r.full_window_dragging;
     if (sizing().active) {
-      PostMessageA(window, WM_KEYDOWN, VK_RETURN, 1);
-      handled(window);
+      keys(window, {VK_RETURN});
       EXPECT_EQ(0, sizing().active) << "Enter ends the sizing";
     }
   }
   UnhookWindowsHookEx(hook);
-  window_free(0);
-}
-
-TEST_F(WindowSizing, OnlyTheSizeCommandStartsASizing) {
-  full_window_dragging(true);
-  ASSERT_NE(0, window_open(0, 150, 100, 300, 200, "other", SIZABLE | WINDOW_INVISIBLE));
-  HWND window = window_handle(0);
+  // With full-window dragging on (the last row's), only the size command starts a sizing.
   EXPECT_EQ(NOT_HANDLED, window_sizing(window, WM_MOUSEMOVE, 0, 0));
   EXPECT_EQ(NOT_HANDLED, window_sizing(window, WM_KEYDOWN, VK_LEFT, 0));
   EXPECT_EQ(NOT_HANDLED, window_sizing(window, WM_SYSCOMMAND, SC_MOVE | 2, 0));
   EXPECT_EQ(NOT_HANDLED, window_sizing(window, WM_SYSCOMMAND, SC_MAXIMIZE, 0));
   EXPECT_EQ(0, sizing().active);
-  window_free(0);
 }
 
 }  // namespace

@@ -11,25 +11,26 @@ void WindowTest::SetUp() {
   settle();
 }
 
+waited WindowTest::next(int32_t ms) {
+  const int32_t code = window_wait_event(ms);
+  return waited{code, library->current.object, library->current.window, library->current.type};
+}
+
 std::vector<waited> WindowTest::pump_until(int32_t wanted, int ms) {
   std::vector<waited> seen;
   test_time::wait_until([&] { return wanted && !seen.empty() && seen.back().code == wanted; }, ms,
                         [&] {
-                          if (int32_t code = window_wait_event(50)) {
-                            const event_record& current = library->current;
-                            seen.push_back(waited{code, current.object, current.window, current.type});
-                          }
+                          if (const waited w = next(50); w.code) seen.push_back(w);
                         });
   return seen;
 }
 
-HWND WindowTest::open_invisible(intptr_t number, const char* title) {
-  EXPECT_NE(0, window_open(number, 0, 0, 200, 100, title, WINDOW_INVISIBLE)) << title;
+HWND WindowTest::open(intptr_t number, const char* title, uint32_t flags, int32_t width, int32_t height, int32_t x,
+                      int32_t y) {
+  EXPECT_NE(0, window_open(number, x, y, width, height, title, flags)) << title << std::hex << ", flags 0x" << flags;
   settle();
   return window_handle(number);
 }
-
-std::vector<waited> WindowTest::pump(int ms) { return pump_until(0, ms); }
 
 std::vector<waited> WindowTest::handled(HWND window) {
   // Again while a round brings more than the marker: what the messages posted in turn.
@@ -60,18 +61,22 @@ void WindowTest::settle() {
   test_runtime::take_queued();
 }
 
-std::vector<int32_t> codes_among(const std::vector<waited>& list, std::initializer_list<int32_t> wanted) {
-  std::vector<int32_t> codes;
-  for (const waited& w : list)
-    for (int32_t c : wanted)
-      if (w.code == c) codes.push_back(c);
-  return codes;
-}
-
 bool contains_code(const std::vector<waited>& list, int32_t code) {
   for (const waited& w : list)
     if (w.code == code) return true;
   return false;
+}
+
+RECT window_rect(HWND window) {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  return rect;
+}
+
+RECT client_rect(HWND window) {
+  RECT rect{};
+  GetClientRect(window, &rect);
+  return rect;
 }
 
 LPARAM client_point(HWND window, int x, int y) {

@@ -15,19 +15,21 @@
 
 using waited = test_runtime::event_seen;
 
+constexpr uint32_t SIZABLE = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME;
+
 class WindowTest : public test_runtime::RuntimeTest {
  protected:
   void SetUp() override;
 
-  // Waits until ms (scaled by the run's time factor) have passed, recording every non-zero return.
-  std::vector<waited> pump(int ms);
-  // Window number opened invisible, 200 x 100, with its messages settled; its handle.
-  HWND open_invisible(intptr_t number, const char* title);
+  // Window number opened (invisible unless the flags say otherwise) and settled; its handle.
+  HWND open(intptr_t number, const char* title, uint32_t flags = WINDOW_INVISIBLE, int32_t width = 200,
+            int32_t height = 100, int32_t x = 0, int32_t y = 0);
+  // One wait of window_wait_event: its return with the current event it left.
+  waited next(int32_t ms);
   // Waits until the wanted code comes back or ms (scaled) have passed; everything returned is recorded.
   std::vector<waited> pump_until(int32_t wanted, int ms);
   // Waits until a marker posted to the window comes back with nothing else before it: the
-  // messages posted to it before, and those they posted, are handled then. Everything
-  // else returned meanwhile is recorded.
+  // messages posted to it before, and those they posted, are handled then (and recorded).
   std::vector<waited> handled(HWND window);
   // Waits (recording) until the condition holds.
   template <class Condition>
@@ -45,10 +47,10 @@ class WindowTest : public test_runtime::RuntimeTest {
   window_library_record* library = nullptr;
 };
 
-// Codes of the list, in order, that are one of the given codes.
-std::vector<int32_t> codes_among(const std::vector<waited>& list, std::initializer_list<int32_t> wanted);
 bool contains_code(const std::vector<waited>& list, int32_t code);
 
+RECT window_rect(HWND window);
+RECT client_rect(HWND window);
 // A screen point as a client-coordinate lParam of the window.
 LPARAM client_point(HWND window, int x, int y);
 // A push button child with the given identifier.
