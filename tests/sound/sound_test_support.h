@@ -18,8 +18,9 @@
 
 namespace sound_test {
 
-// The buffer behind an instance handle (the address of the instance's buffer field).
-inline IDirectSoundBuffer* instance_buffer(intptr_t handle) { return *reinterpret_cast<IDirectSoundBuffer**>(handle); }
+// The buffer behind an instance handle or a dynamic number: each is the address of a
+// record whose first field is the buffer.
+inline IDirectSoundBuffer* buffer_behind(intptr_t handle) { return *reinterpret_cast<IDirectSoundBuffer**>(handle); }
 
 inline IDirectSoundBuffer* as_buffer(intptr_t result) { return reinterpret_cast<IDirectSoundBuffer*>(result); }
 
