@@ -30,18 +30,7 @@ TEST_F(SoundTest, InitMakesAHiddenWindowThatSurvivesACloseRequest) {
   EXPECT_EQ(1, client.right - client.left);
   EXPECT_EQ(1, client.bottom - client.top);
 
-  const struct {
-    UINT message;
-    LRESULT result;
-  } cases[] = {{WM_CLOSE, 0},       {WM_ERASEBKGND, 1}, {WM_ACTIVATE, 0},    {WM_KEYUP, 0},    {WM_SYSKEYUP, 0},
-               {WM_LBUTTONDOWN, 0}, {WM_LBUTTONUP, 0},  {WM_RBUTTONDOWN, 0}, {WM_RBUTTONUP, 0}};
-  for (const auto& c : cases) {
-    // WM_ERASEBKGND gets the window's own device context, as the platform would send it.
-    HDC dc = GetDC(window);
-    WPARAM wparam = c.message == WM_ERASEBKGND ? reinterpret_cast<WPARAM>(dc) : 0;
-    EXPECT_EQ(c.result, SendMessageA(window, c.message, wparam, 0)) << "message 0x" << std::hex << c.message;
-    ReleaseDC(window, dc);
-  }
+  EXPECT_EQ(0, SendMessageA(window, WM_CLOSE, 0, 0));
   EXPECT_TRUE(IsWindow(window)) << "a close request must not end the window";
   EXPECT_FALSE(IsWindowVisible(window));
 }

