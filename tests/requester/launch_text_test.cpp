@@ -43,14 +43,6 @@ TEST(LaunchText, CommandLineQuotesTheFileOnceAndAddsParametersOnlyWhenGiven) {
   }
 }
 
-TEST(LaunchText, CommandLineSizeIsBothLengthsPlusQuotesSpaceAndTerminator) {
-  EXPECT_EQ(4u, program_command_line_size("", ""));
-  EXPECT_EQ(14u, program_command_line_size("abcdef", "ghij"));
-  // The longest line (an unquoted file with parameters) fills the buffer to its last byte.
-  std::vector<char> buffer(program_command_line_size("abcdef", "ghij"));
-  EXPECT_EQ(buffer.size() - 1, program_command_line("abcdef", "ghij", buffer.data()));
-}
-
 struct directory_case {
   const char* file;
   const char* expected;
