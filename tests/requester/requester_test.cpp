@@ -5,8 +5,10 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "runtime/core/runtime.h"
@@ -119,10 +121,7 @@ void CALLBACK visit_timer(HWND, UINT, UINT_PTR, DWORD) {
 // pressed. The requester's result. The box shows the Windows-1252 text whatever the
 // system's code page.
 int32_t show_requester(const char* title, const std::function<void(HWND box)>& inspect, uint32_t flags = 0,
-                       int button = IDOK,
-                       const char* text =
-                           "Gr\xFC\xDF"
-                           "e\rZeile 2") {
+                       int button = IDOK, const char* text = "Zeile 1\rGr\xFC\xDF") {
   box_visit visit = {title, button, inspect, GetTickCount() + test_time::scaled_ms(15000), false, false, {}};
   box_visit* outer = current_visit;
   current_visit = &visit;
@@ -220,24 +219,23 @@ TEST_F(Requester, FlagsReachTheBoxAndItsAnswerComesBack) {
   const struct {
     uint32_t flags;
     int button;
+    const char* text;
   } cases[] = {
-      {MB_OK, IDOK},
-      {MB_OKCANCEL, IDCANCEL},
-      {MB_YESNO | MB_ICONQUESTION, IDNO},
-      {MB_YESNOCANCEL, IDYES},
+      {MB_OK, IDOK, nullptr},  // no text is an empty text, not a fault
+      {MB_OKCANCEL, IDCANCEL, "Zeile 1\rZeile 2"},
+      {MB_YESNO | MB_ICONQUESTION, IDNO, "\xC4rger"},
+      {MB_YESNOCANCEL, IDYES, ""},
   };
   HWND front = window("front window");
   ASSERT_TRUE(bring_to_foreground(front));
   for (const auto& c : cases) {
     bool has_button = false;
     int32_t result = show_requester(
-        "Requester: flags", [&](HWND box) { has_button = GetDlgItem(box, c.button) != nullptr; }, c.flags, c.button);
+        "Requester: flags", [&](HWND box) { has_button = GetDlgItem(box, c.button) != nullptr; }, c.flags, c.button,
+        c.text);
     EXPECT_TRUE(has_button) << "flags " << c.flags << " button " << c.button;
     EXPECT_EQ(c.button, result) << "flags " << c.flags;
   }
-  // No text is an empty text, not a fault.
-  EXPECT_EQ(IDOK, show_requester(
-                      "Requester: no text", [](HWND) {}, MB_OK, IDOK, nullptr));
 }
 
 TEST_F(Requester, WithAnotherProgramInTheForegroundTheBoxHasNoOwnerAndEveryWindowIsDisabled) {
@@ -283,60 +281,46 @@ TEST_F(Requester, WithAnotherProgramInTheForegroundTheBoxHasNoOwnerAndEveryWindo
                               << GetForegroundWindow() << ")";
 }
 
-struct worker_record {
-  HANDLE ready;
-  HWND front;
-  HWND back;
-  bool in_front;
-  int32_t result;
-  bool back_enabled_after;
-};
-
-DWORD WINAPI requester_worker(void* parameter) {
-  auto* worker = static_cast<worker_record*>(parameter);
-  worker->back = make_window("worker back", 0, true);
-  worker->front = make_window("worker front", 0, true);
-  worker->in_front = bring_to_foreground(worker->front);
-  SetEvent(worker->ready);
-  worker->result = requester_message("Requester: worker", "from the second thread");
-  worker->back_enabled_after = IsWindowEnabled(worker->back) != 0;
-  DestroyWindow(worker->front);
-  DestroyWindow(worker->back);
-  return 0;
-}
-
 TEST_F(Requester, RequestersOfTwoThreadsEachRestoreOnlyTheirOwnWindows) {
   HWND mine = window("main thread window");
   ASSERT_TRUE(offered_the_focus(mine)) << "before the worker's windows are shown";
-  worker_record worker = {CreateEventA(nullptr, TRUE, FALSE, nullptr), nullptr, nullptr, false, 0, false};
-  HANDLE thread = CreateThread(nullptr, 0, requester_worker, &worker, 0, nullptr);
-  ASSERT_NE(nullptr, thread);
+  std::atomic<HWND> worker_back{nullptr};
+  std::atomic<bool> worker_in_front{false}, worker_done{false}, worker_back_after{false};
+  std::atomic<int32_t> worker_result{0};
+  std::thread worker([&] {
+    worker_back = make_window("worker back", 0, true);
+    HWND front = make_window("worker front", 0, true);
+    worker_in_front = bring_to_foreground(front);
+    worker_result = requester_message("Requester: worker", "from the second thread");
+    worker_back_after = IsWindowEnabled(worker_back) != 0;
+    DestroyWindow(front);
+    DestroyWindow(worker_back);
+    worker_done = true;
+  });
   // The main thread keeps dispatching: the worker's windows may send to its windows.
-  ASSERT_TRUE(pump_until([&] { return WaitForSingleObject(worker.ready, 0) == WAIT_OBJECT_0; }, 15000));
   HWND worker_box = nullptr;
-  bool worker_box_up = pump_until([&] { return (worker_box = find_box("Requester: worker")) != nullptr; }, 10000);
-  EXPECT_TRUE(worker.in_front) << "the worker's window never came to the foreground";
+  bool worker_box_up = pump_until([&] { return (worker_box = find_box("Requester: worker")) != nullptr; }, 15000);
+  EXPECT_TRUE(worker_in_front) << "the worker's window never came to the foreground";
   if (worker_box_up) {
     EXPECT_TRUE(IsWindowEnabled(mine)) << "another thread's requester leaves this thread's windows alone";
-    EXPECT_FALSE(IsWindowEnabled(worker.back));
+    EXPECT_FALSE(IsWindowEnabled(worker_back));
 
     bool mine_during = true, worker_back_during = true;
     EXPECT_EQ(IDOK, show_requester("Requester: main thread", [&](HWND) {
                 mine_during = IsWindowEnabled(mine) != 0;
-                worker_back_during = IsWindowEnabled(worker.back) != 0;
+                worker_back_during = IsWindowEnabled(worker_back) != 0;
               }));
     EXPECT_FALSE(mine_during);
     EXPECT_FALSE(worker_back_during);
     EXPECT_TRUE(IsWindowEnabled(mine)) << "restored by the main thread's requester";
     EXPECT_NE(nullptr, find_box("Requester: worker")) << "the worker's box is still open";
-    EXPECT_FALSE(IsWindowEnabled(worker.back)) << "the worker's window waits for the worker's box";
+    EXPECT_FALSE(IsWindowEnabled(worker_back)) << "the worker's window waits for the worker's box";
   }
   if (worker_box) PostMessageA(worker_box, WM_COMMAND, IDOK, 0);
-  EXPECT_TRUE(pump_until([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 15000));
-  EXPECT_EQ(IDOK, worker.result);
-  EXPECT_TRUE(worker.back_enabled_after) << "restored by the worker's own requester";
-  CloseHandle(thread);
-  CloseHandle(worker.ready);
+  EXPECT_TRUE(pump_until([&] { return worker_done.load(); }, 15000));
+  worker.join();
+  EXPECT_EQ(IDOK, worker_result);
+  EXPECT_TRUE(worker_back_after) << "restored by the worker's own requester";
   ASSERT_TRUE(worker_box_up) << "the worker's box never appeared";
 }
 
