@@ -38,10 +38,8 @@ HWND make_window(const char* title, DWORD ex_style, bool visible) {
     window_class.lpszClassName = test_class;
     registered = RegisterClassA(&window_class) != 0;
   }
-  static int offset = 0;
-  offset = (offset + 40) % 400;
-  HWND window = CreateWindowExA(ex_style, test_class, title, WS_OVERLAPPEDWINDOW, 100 + offset, 100 + offset, 220, 140,
-                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  HWND window = CreateWindowExA(ex_style, test_class, title, WS_OVERLAPPEDWINDOW, 100, 100, 220, 140, nullptr, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
   if (window && visible) ShowWindow(window, SW_SHOWNOACTIVATE);
   return window;
 }

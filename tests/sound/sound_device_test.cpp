@@ -8,9 +8,7 @@
 
 namespace {
 
-using sound_test::as_buffer;
-using sound_test::SoundTest;
-using sound_test::volume_of;
+using namespace sound_test;
 
 HWND multimedia_window() { return FindWindowA("MultimediaBase Class", nullptr); }
 
@@ -33,32 +31,6 @@ TEST_F(SoundTest, InitMakesAHiddenWindowThatSurvivesACloseRequest) {
   EXPECT_EQ(0, SendMessageA(window, WM_CLOSE, 0, 0));
   EXPECT_TRUE(IsWindow(window)) << "a close request must not end the window";
   EXPECT_FALSE(IsWindowVisible(window));
-}
-
-// NOTE: a buffer cannot be watched past the end: the end lets go of the device and of
-// the sound module, and the device takes any buffer still referenced down with it. That
-// every sound is freed is watched where the device lives on, at a second start.
-using SoundDevice = test_runtime::RuntimeTest;
-
-TEST_F(SoundDevice, EndLetsGoOfEverythingAndTheDeviceStartsAgain) {
-  ASSERT_NE(0, sound_init());
-  std::vector<uint8_t> click = wav_test::click_image();
-  ASSERT_NE(0, sound_from_memory(0, click.data()));
-  intptr_t dynamic = sound_from_memory(OBJECT_ANY, click.data());
-  ASSERT_NE(0, dynamic);
-  ASSERT_EQ(1, sound_play(dynamic, SOUND_LOOP));
-  ASSERT_NE(0, sound_play(0, SOUND_INSTANCE | SOUND_LOOP));
-
-  sound_end();
-  EXPECT_EQ(nullptr, multimedia_window());
-  EXPECT_EQ(0, sound_play(0)) << "no sound outlives the end";
-  sound_end();  // a second end finds nothing to do
-
-  // The device can be started again within the same process, with a table of its own.
-  EXPECT_NE(0, sound_init());
-  EXPECT_NE(nullptr, multimedia_window());
-  EXPECT_EQ(0, sound_play(0));
-  EXPECT_NE(0, sound_from_memory(0, click.data()));
 }
 
 std::vector<HWND> destroyed;
@@ -90,17 +62,19 @@ TEST(RuntimeEnd, EndsTheSoundDeviceThenTheGadgetsThenTheWindows) {
   EXPECT_LT(order[2], destroyed.size()) << "window 0 went";
 }
 
-TEST_F(SoundTest, SecondInitMakesANewTableAndFreesTheSoundsOfTheOld) {
+// NOTE: a buffer cannot be watched past the end: the end lets go of the device and of
+// the sound module, and the device takes any buffer still referenced down with it. That
+// every sound is freed is watched where the device lives on, at a second start.
+TEST_F(SoundTest, SecondInitFreesTheSoundsOfTheOldTableAndEndLetsGoOfEverything) {
   std::vector<uint8_t> click = wav_test::click_image();
   intptr_t dynamic = sound_from_memory(OBJECT_ANY, click.data());
   ASSERT_NE(0, dynamic);
   IDirectSoundBuffer* buffers[] = {as_buffer(sound_from_memory(3, click.data())),
-                                   as_buffer(sound_from_memory(70, click.data())), sound_test::buffer_behind(dynamic),
-                                   nullptr};
+                                   as_buffer(sound_from_memory(70, click.data())), buffer_behind(dynamic), nullptr};
   ASSERT_EQ(1, sound_play(3, SOUND_LOOP));
   intptr_t instance = sound_play(3, SOUND_INSTANCE | SOUND_LOOP);
   ASSERT_NE(0, instance);
-  buffers[3] = sound_test::buffer_behind(instance);
+  buffers[3] = buffer_behind(instance);
   for (IDirectSoundBuffer* buffer : buffers) {
     ASSERT_NE(nullptr, buffer);
     buffer->AddRef();
@@ -116,6 +90,18 @@ TEST_F(SoundTest, SecondInitMakesANewTableAndFreesTheSoundsOfTheOld) {
   EXPECT_EQ(0, sound_play(3));
   EXPECT_EQ(window, multimedia_window()) << "the window is made once";
   EXPECT_NE(0, sound_from_memory(3, click.data())) << "the device is kept";
+
+  ASSERT_EQ(1, sound_play(sound_from_memory(OBJECT_ANY, click.data()), SOUND_LOOP));
+  ASSERT_NE(0, sound_play(3, SOUND_INSTANCE | SOUND_LOOP));
+  sound_end();
+  EXPECT_EQ(nullptr, multimedia_window());
+  EXPECT_EQ(0, sound_play(3)) << "no sound outlives the end";
+  sound_end();  // a second end finds nothing to do
+  // The device can be started again within the same process, with a table of its own.
+  EXPECT_NE(0, sound_init());
+  EXPECT_NE(nullptr, multimedia_window());
+  EXPECT_EQ(0, sound_play(3));
+  EXPECT_NE(0, sound_from_memory(3, click.data()));
 }
 
 TEST_F(SoundTest, CarriedLayoutsBecomeBuffersOfTheirSamples) {

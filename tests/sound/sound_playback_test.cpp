@@ -11,14 +11,7 @@
 
 namespace {
 
-using sound_test::as_buffer;
-using sound_test::buffer_behind;
-using sound_test::play_position;
-using sound_test::SoundTest;
-using sound_test::square_image;
-using sound_test::status_of;
-using sound_test::volume_of;
-using sound_test::wait_until_stopped;
+using namespace sound_test;
 
 constexpr size_t kSecond = 22050;  // samples of the test sounds
 
