@@ -108,13 +108,8 @@ TEST_F(SoundTest, CarriedLayoutsBecomeBuffersOfTheirSamples) {
   const struct {
     const char* name;
     const uint8_t* file;
-    WORD channels;
-    DWORD rate;
     DWORD bytes;
-  } cases[] = {
-      {"the program's click", dice_click_sound, 1, 22050, 1360},
-      {"the program's roll", dice_roll_sound, 2, 16000, 34540},
-  };
+  } cases[] = {{"the program's click", dice_click_sound, 1360}, {"the program's roll", dice_roll_sound, 34540}};
   intptr_t number = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -130,13 +125,12 @@ TEST_F(SoundTest, CarriedLayoutsBecomeBuffersOfTheirSamples) {
 
     WAVEFORMATEX format{};
     ASSERT_EQ(DS_OK, buffer->GetFormat(&format, sizeof(format), nullptr));
-    EXPECT_EQ(WAVE_FORMAT_PCM, format.wFormatTag);
-    EXPECT_EQ(c.channels, format.nChannels);
-    EXPECT_EQ(c.rate, format.nSamplesPerSec);
-    EXPECT_EQ(16, format.wBitsPerSample);
+    const auto* held = reinterpret_cast<const uint8_t*>(&format);
+    EXPECT_EQ(std::vector<uint8_t>(c.file + 20, c.file + 36), std::vector<uint8_t>(held, held + 16))
+        << "the file's PCM format record";
     DWORD frequency = 0;
     ASSERT_EQ(DS_OK, buffer->GetFrequency(&frequency));
-    EXPECT_EQ(c.rate, frequency);
+    EXPECT_EQ(format.nSamplesPerSec, frequency);
 
     void* part = nullptr;
     DWORD part_bytes = 0;
