@@ -64,17 +64,8 @@ inline void put_dib(std::vector<uint8_t>& out, size_t at, int32_t width, int32_t
       switch (bits) {
         case 1: row[x / 8] |= static_cast<uint8_t>((v & 1) << (7 - x % 8)); break;
         case 4: row[x / 2] |= static_cast<uint8_t>((v & 15) << (x % 2 ? 0 : 4)); break;
-        case 8: row[x] = static_cast<uint8_t>(v); break;
-        case 16:
-          row[x * 2] = static_cast<uint8_t>(v);
-          row[x * 2 + 1] = static_cast<uint8_t>(v >> 8);
-          break;
-        case 24:
-          for (int i = 0; i < 3; ++i) row[x * 3 + i] = static_cast<uint8_t>(v >> (8 * i));
-          break;
-        case 32:
-          for (int i = 0; i < 4; ++i) row[x * 4 + i] = static_cast<uint8_t>(v >> (8 * i));
-          break;
+        default:  // 8 bits and more: whole bytes, little-endian
+          for (int i = 0; i < bits / 8; ++i) row[x * (bits / 8) + i] = static_cast<uint8_t>(v >> (8 * i));
       }
     }
   }

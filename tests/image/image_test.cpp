@@ -17,12 +17,12 @@ DIBSECTION section_of(HANDLE handle) {
   return section;
 }
 
-// Blue, green, red of a 24- or 32-bit DIB section's pixel at memory row r (bottom-up: r 0
-// is the bottom row) as 0xRRGGBB.
+// A 24- or 32-bit DIB section's pixel at memory row r (bottom-up: r 0 is the bottom row)
+// as 0xRRGGBB, or 0xAARRGGBB at 32 bits.
 uint32_t memory_pixel(const DIBSECTION& s, int32_t x, int32_t r) {
   const auto* p = static_cast<const uint8_t*>(s.dsBm.bmBits) + static_cast<size_t>(r) * s.dsBm.bmWidthBytes +
                   x * (s.dsBm.bmBitsPixel / 8);
-  return (p[2] << 16) | (p[1] << 8) | p[0];
+  return (s.dsBm.bmBitsPixel == 32 ? static_cast<uint32_t>(p[3]) << 24 : 0) | (p[2] << 16) | (p[1] << 8) | p[0];
 }
 
 // The number of live and dynamic records that an enumeration of the image table returns.
@@ -107,11 +107,8 @@ TEST_F(Image, ThirtyTwoBitAlphaIsKeptOrMadeOpaque) {
   DIBSECTION s = section_of(image_handle(0));
   ASSERT_EQ(32, s.dsBm.bmBitsPixel);
   for (int32_t row = 0; row < 4; ++row)
-    for (int32_t x = 0; x < 6; ++x) {
-      const auto* p = static_cast<const uint8_t*>(s.dsBm.bmBits) + row * s.dsBm.bmWidthBytes + x * 4;
-      EXPECT_EQ(255, p[3]) << "alpha at " << x << "," << row;
-      EXPECT_EQ(colour(x, row), memory_pixel(s, x, row)) << "colour at " << x << "," << row;
-    }
+    for (int32_t x = 0; x < 6; ++x)
+      EXPECT_EQ(0xFF000000u | colour(x, row), memory_pixel(s, x, row)) << "opaque colour at " << x << "," << row;
   EXPECT_EQ(32, image_lookup(0)->depth);
 
   // One non-zero alpha byte, in the last pixel: every pixel keeps its four bytes.
@@ -268,7 +265,7 @@ TEST_F(Image, DecoderTableIsTriedAfterBmpAndIcon) {
   const DIBSECTION s = section_of(image_handle(0));
   EXPECT_EQ(3, s.dsBm.bmWidth);
   EXPECT_EQ(32, s.dsBm.bmBitsPixel);
-  EXPECT_EQ(0x000102u, memory_pixel(s, 2, 1));
+  EXPECT_EQ(0xFF000102u, memory_pixel(s, 2, 1));
   EXPECT_EQ(12, image_lookup(0)->source_depth);
 
   // Accepted but of a size no bitmap can have: the decoder is closed and the call fails.

@@ -45,13 +45,7 @@ inline DWORD play_position(IDirectSoundBuffer* buffer) {
 
 // Waits, up to a deadline (scaled by the run's time factor), until the buffer has stopped playing.
 inline bool wait_until_stopped(IDirectSoundBuffer* buffer, int deadline_ms) {
-  return test_time::wait_until(
-      [&] {
-        DWORD status = 0;
-        buffer->GetStatus(&status);
-        return !(status & DSBSTATUS_PLAYING);
-      },
-      deadline_ms);
+  return test_time::wait_until([&] { return !(status_of(buffer) & DSBSTATUS_PLAYING); }, deadline_ms);
 }
 
 // A mono 22050 Hz 16-bit square wave of the given length, as a complete WAV image.
