@@ -7,14 +7,12 @@
 
 namespace {
 
-struct command_line_case {
-  const char* file;
-  const char* parameters;
-  const char* expected;
-};
-
 TEST(LaunchText, CommandLineQuotesTheFileOnceAndAddsParametersOnlyWhenGiven) {
-  const command_line_case cases[] = {
+  const struct {
+    const char* file;
+    const char* parameters;
+    const char* expected;
+  } cases[] = {
       {"C:\\Tools\\x.exe", "", "\"C:\\Tools\\x.exe\""},
       {"http://www.example.com/", "", "\"http://www.example.com/\""},
       {"C:\\Program Files\\x.exe", "-a -b", "\"C:\\Program Files\\x.exe\" -a -b"},
@@ -43,13 +41,11 @@ TEST(LaunchText, CommandLineQuotesTheFileOnceAndAddsParametersOnlyWhenGiven) {
   }
 }
 
-struct directory_case {
-  const char* file;
-  const char* expected;
-};
-
 TEST(LaunchText, DirectoryEndsAtTheLastBackslashButNotAtTheFirstCharacter) {
-  const directory_case cases[] = {
+  const struct {
+    const char* file;
+    const char* expected;
+  } cases[] = {
       {"C:\\Tools\\x.exe", "C:\\Tools\\"},
       {"C:\\Tools\\Sub\\x.exe", "C:\\Tools\\Sub\\"},
       {"C:\\x.exe", "C:\\"},
