@@ -15,6 +15,15 @@ std::vector<uint8_t> four_bit_picture() {
                          [](int32_t x, int32_t y) { return (x + y) % 16u; });
 }
 
+// The file's first 54 bytes, then room for an information block of block bytes and for
+// pixel_bytes, with the pixel offset pointing behind the block.
+std::vector<uint8_t> reshaped(const std::vector<uint8_t>& file, uint32_t block, size_t pixel_bytes) {
+  std::vector<uint8_t> out(14 + block + pixel_bytes);
+  std::copy(file.begin(), file.begin() + 54, out.begin());
+  put32(out, 10, 14 + block);
+  return out;
+}
+
 TEST(BmpHeader, ThePicturesOfTheDiceRollerFitExactly) {
   const std::vector<uint8_t> file = four_bit_picture();
   ASSERT_EQ(45718u, file.size()) << "300 x 300 at 4 bits with 16 colours";
@@ -26,12 +35,10 @@ TEST(BmpHeader, ThePicturesOfTheDiceRollerFitExactly) {
   EXPECT_EQ(4, h.bit_count);
   EXPECT_EQ(40u + 64u, h.info_block_bytes);
   EXPECT_EQ(152u * 300u, h.pixel_bytes) << "rows padded to 152 bytes";
-  EXPECT_EQ(24, bmp_target_depth(h.bit_count));
-
   // The nominal length of data passed without one accepts the same header.
   EXPECT_EQ(1, bmp_header_read(file.data(), 10000000, &h));
-  // One byte short of the last row is refused instead of being read.
-  EXPECT_EQ(0, bmp_header_read(file.data(), file.size() - 1, &h));
+  EXPECT_EQ(1, bmp_is_bitmap(file.data(), 2));
+  EXPECT_EQ(0, bmp_is_bitmap(file.data(), 1));
 }
 
 TEST(BmpHeader, TargetDepthIsAtLeast24) {
@@ -42,27 +49,14 @@ TEST(BmpHeader, TargetDepthIsAtLeast24) {
   for (const auto& c : cases) EXPECT_EQ(c.depth, bmp_target_depth(c.bits)) << "bit count " << c.bits;
 }
 
-TEST(BmpHeader, RefusesWhatIsNoWholeHeader) {
-  std::vector<uint8_t> file = four_bit_picture();
-  bmp_header h{};
-  EXPECT_EQ(0, bmp_header_read(nullptr, 100, &h));
-  EXPECT_EQ(0, bmp_header_read(file.data(), 1, &h)) << "shorter than the signature";
-  EXPECT_EQ(0, bmp_header_read(file.data(), 53, &h)) << "shorter than the two headers";
-  EXPECT_EQ(1, bmp_is_bitmap(file.data(), 2));
-  EXPECT_EQ(0, bmp_is_bitmap(file.data(), 1));
-
-  file[1] = 'A';
-  EXPECT_EQ(0, bmp_header_read(file.data(), file.size(), &h)) << "no BM signature";
-}
-
-// Each row damages one field of an otherwise sound 4-bit file.
-TEST(BmpHeader, RefusesFieldsThatPointOutsideTheLength) {
-  const struct {
-    const char* what;
-    size_t at;
-    uint32_t value;
-    int width;  // 2 or 4 bytes
-  } cases[] = {
+// Each row cuts or damages one field of an otherwise sound 4-bit file.
+TEST(BmpHeader, RefusesWhatIsNoWholeHeaderOrPointsOutsideTheLength) {
+  const std::vector<uint8_t> sound = four_bit_picture();
+  const test_files::damage cases[] = {
+      {"shorter than the signature", 0, 0, 0, 1},
+      {"shorter than the two headers", 0, 0, 0, 53},
+      {"one byte short of the last row", 0, 0, 0, sound.size() - 1},
+      {"no BM signature", 0, 'B' | 'A' << 8, 2},
       {"pixel offset past the end", 10, 45719, 4},
       {"pixel offset far past the end", 10, 0xFFFFFFFFu, 4},
       {"pixel offset leaves too few bytes for the rows", 10, 119, 4},
@@ -81,14 +75,11 @@ TEST(BmpHeader, RefusesFieldsThatPointOutsideTheLength) {
       {"run-length data without an image size", 30, 2, 4},
   };
   for (const auto& c : cases) {
-    std::vector<uint8_t> file = four_bit_picture();
-    if (c.width == 2)
-      put16(file, c.at, c.value);
-    else
-      put32(file, c.at, c.value);
+    const std::vector<uint8_t> file = test_files::damaged(sound, c);
     bmp_header h{};
     EXPECT_EQ(0, bmp_header_read(file.data(), file.size(), &h)) << c.what;
   }
+  EXPECT_EQ(0, bmp_header_read(nullptr, 100, nullptr));
 }
 
 TEST(BmpHeader, AcceptsTopDownAndShortColourTables) {
@@ -111,9 +102,7 @@ TEST(BmpHeader, AcceptsTopDownAndShortColourTables) {
   put32(file, 46, 0);
   EXPECT_EQ(0, bmp_header_read(file.data(), file.size(), &h)) << "256 entries do not lie inside 66 bytes";
   // A count beyond what 8 bits index reads no more than 256 entries.
-  std::vector<uint8_t> large(14 + 40 + 1024 + 4);
-  std::copy(file.begin(), file.begin() + 54, large.begin());
-  put32(large, 10, 14 + 40 + 1024);
+  std::vector<uint8_t> large = reshaped(file, 40 + 1024, 4);
   put32(large, 46, 100000);
   EXPECT_EQ(1, bmp_header_read(large.data(), large.size(), &h));
   EXPECT_EQ(40u + 1024u, h.info_block_bytes);
@@ -124,17 +113,13 @@ TEST(BmpHeader, CountsTheColourMasksOfBitFieldPictures) {
   put32(file, 30, 3);  // bit fields: three masks behind the 40-byte header
   bmp_header h{};
   EXPECT_EQ(0, bmp_header_read(file.data(), 14 + 40 + 8, &h)) << "masks cut off";
-  std::vector<uint8_t> masked(14 + 40 + 12 + 8);
-  std::copy(file.begin(), file.begin() + 54, masked.begin());
-  put32(masked, 10, 14 + 40 + 12);
+  std::vector<uint8_t> masked = reshaped(file, 40 + 12, 8);
   ASSERT_EQ(1, bmp_header_read(masked.data(), masked.size(), &h));
   EXPECT_EQ(52u, h.info_block_bytes);
   EXPECT_EQ(8u, h.pixel_bytes);
 
   // A 108-byte header holds its masks itself; the 12 bytes behind 40 lie inside it.
-  std::vector<uint8_t> v4(14 + 108 + 8);
-  std::copy(file.begin(), file.begin() + 54, v4.begin());
-  put32(v4, 10, 14 + 108);
+  std::vector<uint8_t> v4 = reshaped(file, 108, 8);
   put32(v4, 14, 108);
   ASSERT_EQ(1, bmp_header_read(v4.data(), v4.size(), &h));
   EXPECT_EQ(108u, h.info_block_bytes);
@@ -143,16 +128,17 @@ TEST(BmpHeader, CountsTheColourMasksOfBitFieldPictures) {
 TEST(BmpHeader, CompressedDataRunsAsLongAsTheImageSize) {
   std::vector<uint8_t> file = test_files::bmp(4, 4, 8, {0, 0xFFFFFF}, [](int32_t, int32_t) { return 0u; });
   put32(file, 30, 1);  // run-length, 8 bits
-  const uint32_t offset = 14 + 40 + 8;
-  const uint32_t room = static_cast<uint32_t>(file.size()) - offset;
-  bmp_header h{};
-  put32(file, 34, room);
-  ASSERT_EQ(1, bmp_header_read(file.data(), file.size(), &h));
-  EXPECT_EQ(room, h.pixel_bytes);
-  put32(file, 34, room + 1);
-  EXPECT_EQ(0, bmp_header_read(file.data(), file.size(), &h)) << "image size one byte past the end";
-  put32(file, 34, 0xFFFFFFFFu);
-  EXPECT_EQ(0, bmp_header_read(file.data(), file.size(), &h));
+  const uint32_t room = static_cast<uint32_t>(file.size()) - (14 + 40 + 8);
+  const struct {
+    uint32_t image_size;
+    int32_t accepted;
+  } cases[] = {{room, 1}, {room + 1, 0}, {0xFFFFFFFFu, 0}};
+  for (const auto& c : cases) {
+    put32(file, 34, c.image_size);
+    bmp_header h{};
+    EXPECT_EQ(c.accepted, bmp_header_read(file.data(), file.size(), &h)) << "image size " << c.image_size;
+    EXPECT_EQ(c.accepted ? room : 0u, h.pixel_bytes) << "image size " << c.image_size << ", untouched when refused";
+  }
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 namespace {
 
 using test_files::icon_entry_spec;
-using test_files::put16;
 using test_files::put32;
 
 // Which entry an icon file of entries of these sizes and bit counts gives.
@@ -36,52 +35,32 @@ TEST(IconDirectory, ChoosesTheDeepestEntryOfTheFirstEntrysSize) {
   }
 }
 
-TEST(IconDirectory, RefusesWhatIsNoIconFile) {
-  std::vector<uint8_t> file = test_files::icon({{32, 32, 8, 1}});
-  icon_entry entry{};
-  EXPECT_EQ(1, icon_directory_choose(file.data(), file.size(), &entry, nullptr));
-  EXPECT_EQ(0, icon_directory_choose(nullptr, file.size(), &entry, nullptr));
-  EXPECT_EQ(0, icon_directory_choose(file.data(), 5, &entry, nullptr)) << "shorter than the directory";
-
-  const std::vector<uint8_t> cursor = test_files::icon({{32, 32, 8, 1}}, 2);
-  EXPECT_EQ(0, icon_directory_choose(cursor.data(), cursor.size(), &entry, nullptr)) << "cursor file";
-  std::vector<uint8_t> reserved = file;
-  put16(reserved, 0, 1);
-  EXPECT_EQ(0, icon_directory_choose(reserved.data(), reserved.size(), &entry, nullptr)) << "reserved field set";
-  std::vector<uint8_t> empty = file;
-  put16(empty, 4, 0);
-  EXPECT_EQ(0, icon_directory_choose(empty.data(), empty.size(), &entry, nullptr)) << "no entries";
-}
-
-TEST(IconDirectory, RefusesEntriesAndDataOutsideTheLength) {
+// Each row cuts or damages one field of an icon file whose second entry is the one chosen.
+TEST(IconDirectory, RefusesWhatIsNoIconFileAndEntriesOutsideTheLength) {
   const std::vector<uint8_t> sound = test_files::icon({{32, 32, 8, 1}, {32, 32, 32, 2}});
-  const size_t second = 6 + 16;  // the chosen entry
+  const size_t second = 6 + 16;
   icon_entry entry{};
   ASSERT_EQ(1, icon_directory_choose(sound.data(), sound.size(), &entry, nullptr));
-  EXPECT_EQ(0, icon_directory_choose(sound.data(), sound.size() - 1, &entry, nullptr)) << "last data byte cut off";
-  EXPECT_EQ(0, icon_directory_choose(sound.data(), 6 + 16 + 15, &entry, nullptr)) << "second entry cut off";
-
-  const struct {
-    const char* what;
-    size_t at;
-    uint32_t value;
-  } cases[] = {
-      {"more entries than the data holds", 4, 0xFFFF},
-      {"offset past the end", second + 12, static_cast<uint32_t>(sound.size()) + 1},
-      {"offset whose sum with the size wraps 32 bits", second + 12, 0xFFFFFFF0u},
-      {"size past the end", second + 8, static_cast<uint32_t>(sound.size())},
-      {"the largest size", second + 8, 0xFFFFFFFFu},
-      {"too small for the header the size is read from", second + 8, 39},
-      {"no data at all", second + 8, 0},
+  const test_files::damage cases[] = {
+      {"shorter than the directory", 0, 0, 0, 5},
+      {"second entry cut off", 0, 0, 0, second + 15},
+      {"last data byte cut off", 0, 0, 0, sound.size() - 1},
+      {"reserved field set", 0, 1, 2},
+      {"cursor file", 2, 2, 2},
+      {"no entries", 4, 0, 2},
+      {"more entries than the data holds", 4, 0xFFFF, 2},
+      {"offset past the end", second + 12, static_cast<uint32_t>(sound.size()) + 1, 4},
+      {"offset whose sum with the size wraps 32 bits", second + 12, 0xFFFFFFF0u, 4},
+      {"size past the end", second + 8, static_cast<uint32_t>(sound.size()), 4},
+      {"the largest size", second + 8, 0xFFFFFFFFu, 4},
+      {"too small for the header the size is read from", second + 8, 39, 4},
+      {"no data at all", second + 8, 0, 4},
   };
   for (const auto& c : cases) {
-    std::vector<uint8_t> file = sound;
-    if (c.at == 4)
-      put16(file, c.at, c.value);
-    else
-      put32(file, c.at, c.value);
+    const std::vector<uint8_t> file = test_files::damaged(sound, c);
     EXPECT_EQ(0, icon_directory_choose(file.data(), file.size(), &entry, nullptr)) << c.what;
   }
+  EXPECT_EQ(0, icon_directory_choose(nullptr, sound.size(), &entry, nullptr));
 
   // Only the chosen entry's data is read: a broken entry that loses the choice does not
   // spoil the file.

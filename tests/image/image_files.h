@@ -2,6 +2,7 @@
 // any set of entries, so that every test states exactly the picture it decodes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -16,6 +17,23 @@ inline void put16(std::vector<uint8_t>& out, size_t at, uint32_t value) {
 
 inline void put32(std::vector<uint8_t>& out, size_t at, uint32_t value) {
   for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+// One cut or damaged field of an otherwise sound file, for the readers' refusal tables.
+struct damage {
+  const char* what;
+  size_t at;
+  uint32_t value;
+  int width;          // bytes of the field set to value: 2, 4, or 0 for none
+  size_t length = 0;  // the length cut to; 0 for the whole file
+};
+
+// A copy of exactly the damaged length, so that a read beyond it shows under the sanitizers.
+inline std::vector<uint8_t> damaged(std::vector<uint8_t> file, const damage& d) {
+  if (d.width == 2) put16(file, d.at, d.value);
+  if (d.width == 4) put32(file, d.at, d.value);
+  return std::vector<uint8_t>(file.begin(),
+                              file.begin() + static_cast<std::ptrdiff_t>(d.length ? d.length : file.size()));
 }
 
 inline uint32_t row_bytes(int32_t width, int32_t bits) { return ((static_cast<uint32_t>(width) * bits + 31) / 32) * 4; }
@@ -46,17 +64,8 @@ inline void put_dib(std::vector<uint8_t>& out, size_t at, int32_t width, int32_t
       switch (bits) {
         case 1: row[x / 8] |= static_cast<uint8_t>((v & 1) << (7 - x % 8)); break;
         case 4: row[x / 2] |= static_cast<uint8_t>((v & 15) << (x % 2 ? 0 : 4)); break;
-        case 8: row[x] = static_cast<uint8_t>(v); break;
-        case 16:
-          row[x * 2] = static_cast<uint8_t>(v);
-          row[x * 2 + 1] = static_cast<uint8_t>(v >> 8);
-          break;
-        case 24:
-          for (int i = 0; i < 3; ++i) row[x * 3 + i] = static_cast<uint8_t>(v >> (8 * i));
-          break;
-        case 32:
-          for (int i = 0; i < 4; ++i) row[x * 4 + i] = static_cast<uint8_t>(v >> (8 * i));
-          break;
+        default:  // 8 bits and more: whole bytes, little-endian
+          for (int i = 0; i < bits / 8; ++i) row[x * (bits / 8) + i] = static_cast<uint8_t>(v >> (8 * i));
       }
     }
   }

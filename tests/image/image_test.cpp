@@ -1,6 +1,9 @@
 // Images decoded into the platform's bitmaps and icons, checked pixel by pixel.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+
 #include "runtime/core/runtime.h"
 #include "runtime/image/image.h"
 #include "tests/test_runtime.h"
@@ -17,12 +20,12 @@ DIBSECTION section_of(HANDLE handle) {
   return section;
 }
 
-// Blue, green, red of a 24- or 32-bit DIB section's pixel at memory row r (bottom-up: r 0
-// is the bottom row) as 0xRRGGBB.
+// A 24- or 32-bit DIB section's pixel at memory row r (bottom-up: r 0 is the bottom row)
+// as 0xRRGGBB, or 0xAARRGGBB at 32 bits.
 uint32_t memory_pixel(const DIBSECTION& s, int32_t x, int32_t r) {
   const auto* p = static_cast<const uint8_t*>(s.dsBm.bmBits) + static_cast<size_t>(r) * s.dsBm.bmWidthBytes +
                   x * (s.dsBm.bmBitsPixel / 8);
-  return (p[2] << 16) | (p[1] << 8) | p[0];
+  return (s.dsBm.bmBitsPixel == 32 ? static_cast<uint32_t>(p[3]) << 24 : 0) | (p[2] << 16) | (p[1] << 8) | p[0];
 }
 
 // The number of live and dynamic records that an enumeration of the image table returns.
@@ -35,79 +38,56 @@ int32_t table_entries() {
   return count;
 }
 
-TEST_F(Image, FourBitPictureBecomesA24BitBitmapOfItsPaletteColours) {
-  const std::vector<uint32_t> palette = test_files::sixteen_colours();
-  auto index = [](int32_t x, int32_t row) { return static_cast<uint32_t>((x / 7 + row * 3) % 16); };
-  const std::vector<uint8_t> file = test_files::bmp(300, 300, 4, palette, index);
-
-  const intptr_t result = image_from_memory(0, file.data());
-  ASSERT_NE(0, result);
-  HANDLE handle = image_handle(0);
-  EXPECT_EQ(reinterpret_cast<intptr_t>(handle), result) << "a fixed number gives the native handle";
-  EXPECT_EQ(static_cast<DWORD>(OBJ_BITMAP), GetObjectType(handle));
-
-  const DIBSECTION s = section_of(handle);
-  ASSERT_NE(nullptr, s.dsBm.bmBits) << "a DIB section with addressable pixels";
-  EXPECT_EQ(300, s.dsBm.bmWidth);
-  EXPECT_EQ(300, s.dsBm.bmHeight);
-  EXPECT_EQ(24, s.dsBm.bmBitsPixel);
-  EXPECT_EQ(300, s.dsBmih.biHeight) << "bottom-up";
-  EXPECT_EQ(static_cast<DWORD>(BI_RGB), s.dsBmih.biCompression);
-
-  int32_t wrong = 0;
-  for (int32_t row = 0; row < 300; ++row)
-    for (int32_t x = 0; x < 300; ++x)
-      if (memory_pixel(s, x, row) != palette[index(x, row)] && wrong++ < 5)
-        ADD_FAILURE() << "pixel " << x << "," << row << ": expected " << std::hex << palette[index(x, row)] << " got "
-                      << memory_pixel(s, x, row);
-  EXPECT_EQ(0, wrong);
-
-  // Seen through a device context, the file's first row is the picture's bottom row.
-  HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, handle);
-  for (int32_t x : {0, 7, 150, 299}) {
-    const uint32_t c = palette[index(x, 0)];
-    EXPECT_EQ(RGB(c >> 16, (c >> 8) & 255, c & 255), GetPixel(dc, x, 299)) << "bottom row, x " << x;
-  }
-  SelectObject(dc, old);
-  DeleteDC(dc);
-
-  const image_record* record = image_lookup(0);
-  ASSERT_NE(nullptr, record);
-  EXPECT_EQ(300, record->width);
-  EXPECT_EQ(300, record->height);
-  EXPECT_EQ(24, record->depth);
-  EXPECT_EQ(4, record->source_depth);
-}
-
-TEST_F(Image, EightAndSixteenBitPicturesBecome24Bit) {
+// Pictures of up to 16 bits become bottom-up 24-bit DIB sections of their colours; a
+// fixed number gives the native handle.
+TEST_F(Image, PicturesOfUpTo16BitsBecome24BitBitmapsOfTheirColours) {
+  const std::vector<uint32_t> sixteen = test_files::sixteen_colours();
+  std::vector<uint32_t> two_used(256, 0x102030);
+  two_used[200] = 0xA1B2C3;
   const struct {
-    int32_t bits;
+    int32_t bits, size;
     std::vector<uint32_t> palette;
-    uint32_t raw;       // the file's value of every pixel
-    uint32_t expected;  // 0xRRGGBB in the bitmap
+    test_files::pixel_function raw;
+    std::function<uint32_t(uint32_t)> colour;  // 0xRRGGBB of a raw value
   } cases[] = {
-      {8, std::vector<uint32_t>(256, 0x102030), 0, 0x102030},
-      {8,
-       [] {
-         std::vector<uint32_t> p(256, 0);
-         p[200] = 0xA1B2C3;
-         return p;
-       }(),
-       200, 0xA1B2C3},
-      {16, {}, 0x7C00, 0xFF0000},  // 5-5-5 red
-      {16, {}, 0x001F, 0x0000FF},  // 5-5-5 blue
+      {4, 300, sixteen, [](int32_t x, int32_t row) { return static_cast<uint32_t>((x / 7 + row * 3) % 16); },
+       [&](uint32_t v) { return sixteen[v]; }},
+      {8, 5, two_used, [](int32_t x, int32_t) { return x % 2 ? 200u : 0u; }, [&](uint32_t v) { return two_used[v]; }},
+      // 5-5-5 red and blue; the platform widens 5-bit channels, so the top bits tell the colour.
+      {16,
+       5,
+       {},
+       [](int32_t x, int32_t) { return x % 2 ? 0x7C00u : 0x001Fu; },
+       [](uint32_t v) { return v == 0x7C00 ? 0xFF0000u : 0x0000FFu; }},
   };
   for (const auto& c : cases) {
-    const std::vector<uint8_t> file = test_files::bmp(5, 3, c.bits, c.palette, [&](int32_t, int32_t) { return c.raw; });
-    ASSERT_NE(0, image_from_memory(1, file.data())) << c.bits << " bits";
-    const DIBSECTION s = section_of(image_handle(1));
-    EXPECT_EQ(24, s.dsBm.bmBitsPixel) << c.bits << " bits";
-    EXPECT_EQ(5, s.dsBm.bmWidth);
-    EXPECT_EQ(3, s.dsBm.bmHeight);
-    // The platform widens 5-bit channels; the top bits tell the colour.
-    EXPECT_EQ(c.expected & 0xF8F8F8, memory_pixel(s, 4, 2) & 0xF8F8F8) << c.bits << " bits, raw " << c.raw;
-    EXPECT_EQ(c.bits, image_lookup(1)->source_depth);
+    SCOPED_TRACE(std::to_string(c.bits) + " bits");
+    const std::vector<uint8_t> file = test_files::bmp(c.size, c.size, c.bits, c.palette, c.raw);
+    const intptr_t result = image_from_memory(0, file.data());
+    ASSERT_NE(0, result);
+    HANDLE handle = image_handle(0);
+    EXPECT_EQ(reinterpret_cast<intptr_t>(handle), result);
+    EXPECT_EQ(static_cast<DWORD>(OBJ_BITMAP), GetObjectType(handle));
+    const DIBSECTION s = section_of(handle);
+    ASSERT_NE(nullptr, s.dsBm.bmBits) << "a DIB section with addressable pixels";
+    EXPECT_EQ(c.size, s.dsBm.bmWidth);
+    EXPECT_EQ(24, s.dsBm.bmBitsPixel);
+    EXPECT_EQ(c.size, s.dsBmih.biHeight) << "bottom-up";
+    EXPECT_EQ(static_cast<DWORD>(BI_RGB), s.dsBmih.biCompression);
+    const uint32_t mask = c.bits == 16 ? 0xF8F8F8 : 0xFFFFFF;
+    int32_t wrong = 0;
+    for (int32_t row = 0; row < c.size; ++row)
+      for (int32_t x = 0; x < c.size; ++x)
+        if ((memory_pixel(s, x, row) & mask) != (c.colour(c.raw(x, row)) & mask) && wrong++ < 5)
+          ADD_FAILURE() << "pixel " << x << "," << row << ": expected " << std::hex << c.colour(c.raw(x, row))
+                        << " got " << memory_pixel(s, x, row);
+    EXPECT_EQ(0, wrong);
+    const image_record* record = image_lookup(0);
+    ASSERT_NE(nullptr, record);
+    EXPECT_EQ(c.size, record->width);
+    EXPECT_EQ(c.size, record->height);
+    EXPECT_EQ(24, record->depth);
+    EXPECT_EQ(c.bits, record->source_depth);
   }
 }
 
@@ -121,11 +101,8 @@ TEST_F(Image, ThirtyTwoBitAlphaIsKeptOrMadeOpaque) {
   DIBSECTION s = section_of(image_handle(0));
   ASSERT_EQ(32, s.dsBm.bmBitsPixel);
   for (int32_t row = 0; row < 4; ++row)
-    for (int32_t x = 0; x < 6; ++x) {
-      const auto* p = static_cast<const uint8_t*>(s.dsBm.bmBits) + row * s.dsBm.bmWidthBytes + x * 4;
-      EXPECT_EQ(255, p[3]) << "alpha at " << x << "," << row;
-      EXPECT_EQ(colour(x, row), memory_pixel(s, x, row)) << "colour at " << x << "," << row;
-    }
+    for (int32_t x = 0; x < 6; ++x)
+      EXPECT_EQ(0xFF000000u | colour(x, row), memory_pixel(s, x, row)) << "opaque colour at " << x << "," << row;
   EXPECT_EQ(32, image_lookup(0)->depth);
 
   // One non-zero alpha byte, in the last pixel: every pixel keeps its four bytes.
@@ -282,7 +259,7 @@ TEST_F(Image, DecoderTableIsTriedAfterBmpAndIcon) {
   const DIBSECTION s = section_of(image_handle(0));
   EXPECT_EQ(3, s.dsBm.bmWidth);
   EXPECT_EQ(32, s.dsBm.bmBitsPixel);
-  EXPECT_EQ(0x000102u, memory_pixel(s, 2, 1));
+  EXPECT_EQ(0xFF000102u, memory_pixel(s, 2, 1));
   EXPECT_EQ(12, image_lookup(0)->source_depth);
 
   // Accepted but of a size no bitmap can have: the decoder is closed and the call fails.

@@ -9,9 +9,9 @@
 //   window TITLE MS a visible window titled TITLE in the foreground, for MS milliseconds
 #include <windows.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -75,9 +75,8 @@ int main(int argc, char** argv) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     GetStartupInfoA(&startup);
-    char text[64];
-    std::snprintf(text, sizeof(text), "show=%u", (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : 99u);
-    put(STD_OUTPUT_HANDLE, text);
+    const unsigned show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : 99u;
+    put(STD_OUTPUT_HANDLE, ("show=" + std::to_string(show)).c_str());
   } else if (!std::strcmp(what, "window")) {
     return show_window(argument, argc > 3 ? static_cast<DWORD>(std::atoi(argv[3])) : 10000);
   } else {

@@ -7,14 +7,12 @@
 
 namespace {
 
-struct command_line_case {
-  const char* file;
-  const char* parameters;
-  const char* expected;
-};
-
 TEST(LaunchText, CommandLineQuotesTheFileOnceAndAddsParametersOnlyWhenGiven) {
-  const command_line_case cases[] = {
+  const struct {
+    const char* file;
+    const char* parameters;
+    const char* expected;
+  } cases[] = {
       {"C:\\Tools\\x.exe", "", "\"C:\\Tools\\x.exe\""},
       {"http://www.example.com/", "", "\"http://www.example.com/\""},
       {"C:\\Program Files\\x.exe", "-a -b", "\"C:\\Program Files\\x.exe\" -a -b"},
@@ -43,21 +41,11 @@ TEST(LaunchText, CommandLineQuotesTheFileOnceAndAddsParametersOnlyWhenGiven) {
   }
 }
 
-TEST(LaunchText, CommandLineSizeIsBothLengthsPlusQuotesSpaceAndTerminator) {
-  EXPECT_EQ(4u, program_command_line_size("", ""));
-  EXPECT_EQ(14u, program_command_line_size("abcdef", "ghij"));
-  // The longest line (an unquoted file with parameters) fills the buffer to its last byte.
-  std::vector<char> buffer(program_command_line_size("abcdef", "ghij"));
-  EXPECT_EQ(buffer.size() - 1, program_command_line("abcdef", "ghij", buffer.data()));
-}
-
-struct directory_case {
-  const char* file;
-  const char* expected;
-};
-
 TEST(LaunchText, DirectoryEndsAtTheLastBackslashButNotAtTheFirstCharacter) {
-  const directory_case cases[] = {
+  const struct {
+    const char* file;
+    const char* expected;
+  } cases[] = {
       {"C:\\Tools\\x.exe", "C:\\Tools\\"},
       {"C:\\Tools\\Sub\\x.exe", "C:\\Tools\\Sub\\"},
       {"C:\\x.exe", "C:\\"},

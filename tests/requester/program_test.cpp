@@ -4,8 +4,11 @@
 
 #include <windows.h>
 
-#include <cstdlib>
+#include <atomic>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <thread>
 
 #include "runtime/core/runtime.h"
 #include "runtime/requester/requester.h"
@@ -71,14 +74,8 @@ std::string output_of(const char* file, const char* parameters, const char* dire
 // The stand-in browser launcher appends each address it is handed, one a line, to the
 // file that TESSARIX_BROWSER_LOG names (a path of the host system).
 std::string browser_log() {
-  const char* log = std::getenv("TESSARIX_BROWSER_LOG");
-  if (!log || !*log) return "";
-  HANDLE file = CreateFileA(wine_paths::windows_path(log).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "";
-  std::string text = read_all(file);
-  CloseHandle(file);
-  return text;
+  std::ifstream log(wine_paths::windows_path(wine_paths::setting("TESSARIX_BROWSER_LOG")), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(log), {});
 }
 
 bool browser_was_given(const std::string& address, int within_ms) {
@@ -97,64 +94,48 @@ std::string fresh_address(const char* what) {
 // otherwise wait for a user.
 class box_closer {
  public:
-  box_closer() : stop_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
-    thread_ = CreateThread(nullptr, 0, watch, this, 0, nullptr);
-  }
   ~box_closer() {
-    SetEvent(stop_);
-    WaitForSingleObject(thread_, 10000);
-    CloseHandle(thread_);
-    CloseHandle(stop_);
+    stop_ = true;
+    watcher_.join();
   }
   LONG closed() const { return closed_; }
 
  private:
   static BOOL CALLBACK close_box(HWND window, LPARAM parameter) {
-    auto* self = reinterpret_cast<box_closer*>(parameter);
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
     char name[16] = {};
     GetClassNameA(window, name, sizeof(name));
     if (process == GetCurrentProcessId() && std::string(name) == "#32770" && IsWindowVisible(window)) {
       PostMessageA(window, WM_CLOSE, 0, 0);
-      InterlockedIncrement(&self->closed_);
+      ++reinterpret_cast<box_closer*>(parameter)->closed_;
     }
     return TRUE;
   }
-  static DWORD WINAPI watch(void* parameter) {
-    auto* self = static_cast<box_closer*>(parameter);
-    while (WaitForSingleObject(self->stop_, 100) == WAIT_TIMEOUT)
-      EnumWindows(close_box, reinterpret_cast<LPARAM>(parameter));
-    return 0;
-  }
-  HANDLE stop_;
-  HANDLE thread_;
-  volatile LONG closed_ = 0;
+  std::atomic<bool> stop_{false};
+  std::atomic<LONG> closed_{0};
+  std::thread watcher_{[this] {
+    for (; !stop_; Sleep(50)) EnumWindows(close_box, reinterpret_cast<LPARAM>(this));
+  }};
 };
 
 using Program = test_runtime::RuntimeTest;
 
-TEST_F(Program, KeptProgramGivesItsRecordAndTheOutputOfItsPipe) {
-  intptr_t handle = program_run(child_path().c_str(), "write hello-from-child", "", PROGRAM_KEEP | PROGRAM_READ);
-  ASSERT_NE(0, handle);
-  const program_record* program = kept(handle);
+TEST_F(Program, KeptProgramsGiveRecordsOfTheirOwnAndTheOutputOfTheirPipes) {
+  intptr_t first = program_run(child_path().c_str(), "write hello-from-child", "", PROGRAM_KEEP | PROGRAM_READ);
+  intptr_t second = program_run(child_path().c_str(), "write b", "", PROGRAM_KEEP | PROGRAM_READ);
+  ASSERT_NE(0, first);
+  ASSERT_NE(0, second);
+  EXPECT_NE(first, second);
+  const program_record* program = kept(first);
   ASSERT_NE(nullptr, program->process);
   EXPECT_EQ(static_cast<int32_t>(GetProcessId(program->process)), program->process_id);
   EXPECT_NE(nullptr, program->output_read);
   EXPECT_EQ(nullptr, program->input_write) << "no input pipe was asked for";
   EXPECT_EQ(nullptr, program->error_read) << "no error pipe was asked for";
   EXPECT_EQ("hello-from-child", read_all(program->output_read));
-  finish(program);
-
-  // Each kept program has a record of its own.
-  intptr_t first = program_run(child_path().c_str(), "write a", "", PROGRAM_KEEP | PROGRAM_READ);
-  intptr_t second = program_run(child_path().c_str(), "write b", "", PROGRAM_KEEP | PROGRAM_READ);
-  ASSERT_NE(0, first);
-  ASSERT_NE(0, second);
-  EXPECT_NE(first, second);
-  EXPECT_EQ("a", read_all(kept(first)->output_read));
   EXPECT_EQ("b", read_all(kept(second)->output_read));
-  finish(kept(first));
+  finish(program);
   finish(kept(second));
 }
 
@@ -192,10 +173,8 @@ TEST_F(Program, CommandLineQuotesTheFileOnceAndEmptyParametersAddNoSpace) {
     const char* parameters;
     std::string expected;
   } cases[] = {
-      {path, "", quoted},
       {path, nullptr, quoted},
       {quoted, "", quoted},
-      {quoted + " ", "", quoted + " "},
       // A command line the caller made itself, arguments after the quoted file.
       {quoted + " write x", "", "x"},
       {path, "write  two  spaces", "two"},
@@ -243,15 +222,8 @@ TEST_F(Program, WaitReturnsOnlyAfterTheProgramEnded) {
 }
 
 TEST_F(Program, HideFlagStartsTheProgramHidden) {
-  const struct {
-    uint32_t flags;
-    const char* expected;
-  } cases[] = {
-      {PROGRAM_KEEP | PROGRAM_READ, "show=1"},
-      {PROGRAM_KEEP | PROGRAM_READ | PROGRAM_HIDE, "show=0"},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(c.expected, output_of(child_path().c_str(), "startup", "", c.flags)) << "flags " << c.flags;
+  EXPECT_EQ("show=1", output_of(child_path().c_str(), "startup"));
+  EXPECT_EQ("show=0", output_of(child_path().c_str(), "startup", "", PROGRAM_KEEP | PROGRAM_READ | PROGRAM_HIDE));
   // Hidden and detached, without pipes.
   EXPECT_EQ(1, program_run(child_path().c_str(), "sleep 10", "", PROGRAM_HIDE | PROGRAM_WAIT));
 }
@@ -294,11 +266,10 @@ TEST_F(Program, PipeFlagsWithAProgramThatCannotStartFailWithoutShellOrLeakedHand
   }
   EXPECT_EQ(handles_before, open_handles()) << "handles left open by failed starts";
 
-  // The shell, had it been tried, would have handed one of them on by now.
+  // The shell, had it been tried, would have handed them on before this one, started after them.
   std::string control = fresh_address("control");
   EXPECT_EQ(1, program_run(control.c_str(), "", "", 0));
   EXPECT_TRUE(browser_was_given(control, 30000)) << control;
-  Sleep(500);
   std::string log = browser_log();
   for (size_t i = 0; i < std::size(flag_sets); ++i)
     EXPECT_EQ(std::string::npos, log.find(addresses[i])) << "flags " << flag_sets[i] << " reached the shell";

@@ -5,8 +5,10 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "runtime/core/runtime.h"
@@ -18,19 +20,26 @@ namespace {
 
 const char* const test_class = "RequesterTestWindow";
 
+// NOTE: the window manager offers the focus to each window it maps, in the order they
+// were shown, and Wine asks the window with WM_MOUSEACTIVATE whether it takes it (never a
+// disabled one). Once the window shown last has been asked, no window shown before it can
+// still take the focus.
+LRESULT CALLBACK test_window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_MOUSEACTIVATE) SetPropA(window, "offered", reinterpret_cast<HANDLE>(1));
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
 HWND make_window(const char* title, DWORD ex_style, bool visible) {
   static bool registered = false;
   if (!registered) {
     WNDCLASSA window_class = {};
-    window_class.lpfnWndProc = DefWindowProcA;
+    window_class.lpfnWndProc = test_window_procedure;
     window_class.hInstance = GetModuleHandleA(nullptr);
     window_class.lpszClassName = test_class;
     registered = RegisterClassA(&window_class) != 0;
   }
-  static int offset = 0;
-  offset = (offset + 40) % 400;
-  HWND window = CreateWindowExA(ex_style, test_class, title, WS_OVERLAPPEDWINDOW, 100 + offset, 100 + offset, 220, 140,
-                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  HWND window = CreateWindowExA(ex_style, test_class, title, WS_OVERLAPPEDWINDOW, 100, 100, 220, 140, nullptr, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
   if (window && visible) ShowWindow(window, SW_SHOWNOACTIVATE);
   return window;
 }
@@ -41,17 +50,20 @@ bool pump_until(const std::function<bool()>& condition, int within_ms) {
   return test_time::wait_until(condition, within_ms, [] { test_time::pump_messages(20); });
 }
 
-void pump_for(DWORD ms) {
-  pump_until([] { return false; }, ms);
+bool offered_the_focus(HWND window) {
+  return pump_until([&] { return GetPropA(window, "offered") != nullptr; }, 5000);
 }
 
+// Once the window manager has offered the window the focus, asks for it until it has it.
 bool bring_to_foreground(HWND window) {
-  SetForegroundWindow(window);
-  // The window manager may still move the focus to a window mapped just before.
-  if (!pump_until([&] { return GetForegroundWindow() == window; }, 5000)) return false;
-  pump_for(300);
-  if (GetForegroundWindow() != window) SetForegroundWindow(window);
-  return pump_until([&] { return GetForegroundWindow() == window; }, 5000);
+  if (!offered_the_focus(window)) return false;
+  return pump_until(
+      [&] {
+        if (GetForegroundWindow() == window) return true;
+        SetForegroundWindow(window);
+        return false;
+      },
+      5000);
 }
 
 bool is_topmost(HWND window) { return (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
@@ -69,6 +81,7 @@ struct box_visit {
   DWORD deadline;
   bool found;
   bool done;
+  wchar_t text[64];  // the box's text as shown
 };
 
 // The visit of the innermost requester this thread has open.
@@ -88,6 +101,7 @@ void CALLBACK visit_timer(HWND, UINT, UINT_PTR, DWORD) {
     // Marked first: the inspection may open a requester of its own, whose loop runs this
     // timer again.
     visit->done = visit->found = true;
+    GetDlgItemTextW(box, 0xFFFF, visit->text, static_cast<int>(std::size(visit->text)));
     visit->inspect(box);
     HWND button = GetDlgItem(box, visit->button);
     if (button)
@@ -102,10 +116,11 @@ void CALLBACK visit_timer(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 // requester_message, with inspect run on its box while it is open; then the button is
-// pressed. The requester's result.
+// pressed. The requester's result. The box shows the Windows-1252 text whatever the
+// system's code page.
 int32_t show_requester(const char* title, const std::function<void(HWND box)>& inspect, uint32_t flags = 0,
-                       int button = IDOK, const char* text = "Zeile 1\rZeile 2") {
-  box_visit visit = {title, button, inspect, GetTickCount() + test_time::scaled_ms(15000), false, false};
+                       int button = IDOK, const char* text = "Zeile 1\rGr\xFC\xDF") {
+  box_visit visit = {title, button, inspect, GetTickCount() + test_time::scaled_ms(15000), false, false, {}};
   box_visit* outer = current_visit;
   current_visit = &visit;
   UINT_PTR timer = SetTimer(nullptr, 0, 30, visit_timer);
@@ -113,6 +128,9 @@ int32_t show_requester(const char* title, const std::function<void(HWND box)>& i
   KillTimer(nullptr, timer);
   current_visit = outer;
   EXPECT_TRUE(visit.found) << "the box \"" << title << "\" was never seen";
+  wchar_t expected[64] = {};
+  if (text) MultiByteToWideChar(1252, 0, text, -1, expected, static_cast<int>(std::size(expected)));
+  EXPECT_EQ(std::wstring(expected), std::wstring(visit.text)) << "the text of \"" << title << "\"";
   return result;
 }
 
@@ -132,6 +150,8 @@ class Requester : public test_runtime::RuntimeTest {
   std::vector<HWND> windows_;
 };
 
+// A box opened from within the box finds the windows as the outer one left them and
+// leaves them so until the outer one closes.
 TEST_F(Requester, WindowsOfTheThreadAreDisabledAndLoweredWhileTheBoxIsOpenAndRestoredAfter) {
   const struct {
     const char* name;
@@ -149,32 +169,44 @@ TEST_F(Requester, WindowsOfTheThreadAreDisabledAndLoweredWhileTheBoxIsOpenAndRes
       {"hidden topmost", WS_EX_TOPMOST, false, false, true, true},
       {"hidden disabled", 0, false, true, false, false},
   };
-  const size_t count = std::size(cases);
-  HWND windows[std::size(cases)];
+  constexpr size_t count = std::size(cases);
+  HWND windows[count];
   for (size_t i = 0; i < count; ++i) {
     windows[i] = window(cases[i].name, cases[i].ex_style, cases[i].visible);
     if (cases[i].disabled_before) EnableWindow(windows[i], FALSE);
   }
-  pump_for(200);
   HWND front = window("front window");
   ASSERT_TRUE(bring_to_foreground(front)) << "foreground " << GetForegroundWindow();
   for (size_t i = 0; i < count; ++i)
     ASSERT_EQ(cases[i].ex_style == WS_EX_TOPMOST, is_topmost(windows[i])) << cases[i].name << " before";
 
-  bool enabled_during[std::size(cases)] = {}, topmost_during[std::size(cases)] = {};
+  struct look {
+    const char* when;
+    bool enabled[count], topmost[count];
+  } looks[] = {{"in the box", {}, {}}, {"in a box opened from it", {}, {}}, {"once that one is closed", {}, {}}};
+  auto take = [&](look& l) {
+    for (size_t i = 0; i < count; ++i)
+      l.enabled[i] = IsWindowEnabled(windows[i]), l.topmost[i] = is_topmost(windows[i]);
+  };
   HWND owner = nullptr;
-  int32_t result = show_requester("Requester: thread windows", [&](HWND box) {
+  int32_t inner_result = 0;
+  bool outer_open_after_inner = false;
+  int32_t result = show_requester("Requester: outer", [&](HWND box) {
     owner = GetWindow(box, GW_OWNER);
-    for (size_t i = 0; i < count; ++i) {
-      enabled_during[i] = IsWindowEnabled(windows[i]) != 0;
-      topmost_during[i] = is_topmost(windows[i]);
-    }
+    take(looks[0]);
+    inner_result = show_requester("Requester: inner", [&](HWND) { take(looks[1]); });
+    take(looks[2]);
+    outer_open_after_inner = IsWindowVisible(box);
   });
   EXPECT_EQ(IDOK, result);
+  EXPECT_EQ(IDOK, inner_result);
+  EXPECT_TRUE(outer_open_after_inner);
   EXPECT_EQ(front, owner) << "the box belongs to the foreground window of the process";
   for (size_t i = 0; i < count; ++i) {
-    EXPECT_EQ(cases[i].enabled_during, enabled_during[i]) << cases[i].name << " while the box is open";
-    EXPECT_EQ(cases[i].topmost_during, topmost_during[i]) << cases[i].name << " while the box is open";
+    for (const look& l : looks) {
+      EXPECT_EQ(cases[i].enabled_during, l.enabled[i]) << cases[i].name << " " << l.when;
+      EXPECT_EQ(cases[i].topmost_during, l.topmost[i]) << cases[i].name << " " << l.when;
+    }
     EXPECT_EQ(!cases[i].disabled_before, IsWindowEnabled(windows[i]) != 0) << cases[i].name << " afterwards";
     EXPECT_EQ(cases[i].ex_style == WS_EX_TOPMOST, is_topmost(windows[i])) << cases[i].name << " afterwards";
   }
@@ -185,43 +217,39 @@ TEST_F(Requester, FlagsReachTheBoxAndItsAnswerComesBack) {
   const struct {
     uint32_t flags;
     int button;
+    const char* text;
   } cases[] = {
-      {MB_OK, IDOK},
-      {MB_OKCANCEL, IDCANCEL},
-      {MB_YESNO | MB_ICONQUESTION, IDNO},
-      {MB_YESNOCANCEL, IDYES},
+      {MB_OK, IDOK, nullptr},  // no text is an empty text, not a fault
+      {MB_OKCANCEL, IDCANCEL, "Zeile 1\rZeile 2"},
+      {MB_YESNO | MB_ICONQUESTION, IDNO, "\xC4rger"},
+      {MB_YESNOCANCEL, IDYES, ""},
   };
   HWND front = window("front window");
   ASSERT_TRUE(bring_to_foreground(front));
   for (const auto& c : cases) {
     bool has_button = false;
     int32_t result = show_requester(
-        "Requester: flags", [&](HWND box) { has_button = GetDlgItem(box, c.button) != nullptr; }, c.flags, c.button);
+        "Requester: flags", [&](HWND box) { has_button = GetDlgItem(box, c.button) != nullptr; }, c.flags, c.button,
+        c.text);
     EXPECT_TRUE(has_button) << "flags " << c.flags << " button " << c.button;
     EXPECT_EQ(c.button, result) << "flags " << c.flags;
   }
-  // No text is an empty text, not a fault.
-  EXPECT_EQ(IDOK, show_requester(
-                      "Requester: no text", [](HWND) {}, MB_OK, IDOK, nullptr));
 }
 
 TEST_F(Requester, WithAnotherProgramInTheForegroundTheBoxHasNoOwnerAndEveryWindowIsDisabled) {
   HWND first = window("first window");
   HWND second = window("second window");
-  pump_for(200);
+  ASSERT_TRUE(offered_the_focus(second)) << "before the other program's window is shown";
 
   char path[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, path, sizeof(path));
-  std::string folder(path);
-  folder.resize(folder.rfind('\\') + 1);
+  std::string child(path);
+  child = child.substr(0, child.rfind('\\') + 1) + "child_program.exe";
   const std::string child_title = "Requester test: other program " + std::to_string(GetCurrentProcessId());
-  std::string command = "\"" + folder + "child_program.exe\" window \"" + child_title + "\" 30000";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION child = {};
-  ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child))
-      << "error " << GetLastError();
-  CloseHandle(child.hThread);
+  const std::string parameters = "window \"" + child_title + "\" 30000";
+  const auto* program = reinterpret_cast<const program_record*>(
+      program_run(child.c_str(), parameters.c_str(), "", PROGRAM_KEEP));
+  ASSERT_NE(nullptr, program);
   HWND other = nullptr;
   bool other_in_front = pump_until(
       [&] {
@@ -244,94 +272,53 @@ TEST_F(Requester, WithAnotherProgramInTheForegroundTheBoxHasNoOwnerAndEveryWindo
     EXPECT_TRUE(IsWindowEnabled(first));
     EXPECT_TRUE(IsWindowEnabled(second));
   }
-  TerminateProcess(child.hProcess, 0);
-  WaitForSingleObject(child.hProcess, 5000);
-  CloseHandle(child.hProcess);
+  TerminateProcess(program->process, 0);
+  WaitForSingleObject(program->process, 5000);
+  CloseHandle(program->process);
   ASSERT_TRUE(other_in_front) << "the other program's window " << other << " never came to the foreground ("
                               << GetForegroundWindow() << ")";
 }
 
-TEST_F(Requester, RequesterOpenedFromWithinABoxRestoresOnlyWhatItChanged) {
-  HWND back = window("back window");
-  pump_for(200);
-  HWND front = window("front window");
-  ASSERT_TRUE(bring_to_foreground(front));
-
-  bool back_enabled_in_outer = true, back_enabled_in_inner = true, back_enabled_after_inner = true;
-  bool outer_open_after_inner = false;
-  int32_t inner_result = 0;
-  int32_t outer_result = show_requester("Requester: outer", [&](HWND outer_box) {
-    back_enabled_in_outer = IsWindowEnabled(back) != 0;
-    inner_result = show_requester("Requester: inner",
-                                  [&](HWND) { back_enabled_in_inner = IsWindowEnabled(back) != 0; });
-    back_enabled_after_inner = IsWindowEnabled(back) != 0;
-    outer_open_after_inner = IsWindow(outer_box) && IsWindowVisible(outer_box);
-  });
-  EXPECT_EQ(IDOK, inner_result);
-  EXPECT_EQ(IDOK, outer_result);
-  EXPECT_FALSE(back_enabled_in_outer);
-  EXPECT_FALSE(back_enabled_in_inner);
-  EXPECT_TRUE(outer_open_after_inner);
-  EXPECT_FALSE(back_enabled_after_inner) << "the outer box is still open: its window must stay disabled";
-  EXPECT_TRUE(IsWindowEnabled(back)) << "enabled once the outer box is closed";
-  EXPECT_TRUE(IsWindowEnabled(front));
-}
-
-struct worker_record {
-  HANDLE ready;
-  HWND front;
-  HWND back;
-  bool in_front;
-  int32_t result;
-  bool back_enabled_after;
-};
-
-DWORD WINAPI requester_worker(void* parameter) {
-  auto* worker = static_cast<worker_record*>(parameter);
-  worker->back = make_window("worker back", 0, true);
-  pump_for(200);
-  worker->front = make_window("worker front", 0, true);
-  worker->in_front = bring_to_foreground(worker->front);
-  SetEvent(worker->ready);
-  worker->result = requester_message("Requester: worker", "from the second thread");
-  worker->back_enabled_after = IsWindowEnabled(worker->back) != 0;
-  DestroyWindow(worker->front);
-  DestroyWindow(worker->back);
-  return 0;
-}
-
 TEST_F(Requester, RequestersOfTwoThreadsEachRestoreOnlyTheirOwnWindows) {
   HWND mine = window("main thread window");
-  pump_for(200);
-  worker_record worker = {CreateEventA(nullptr, TRUE, FALSE, nullptr), nullptr, nullptr, false, 0, false};
-  HANDLE thread = CreateThread(nullptr, 0, requester_worker, &worker, 0, nullptr);
-  ASSERT_NE(nullptr, thread);
+  ASSERT_TRUE(offered_the_focus(mine)) << "before the worker's windows are shown";
+  std::atomic<HWND> worker_back{nullptr};
+  std::atomic<bool> worker_in_front{false}, worker_done{false}, worker_back_after{false};
+  std::atomic<int32_t> worker_result{0};
+  std::thread worker([&] {
+    worker_back = make_window("worker back", 0, true);
+    HWND front = make_window("worker front", 0, true);
+    worker_in_front = bring_to_foreground(front);
+    worker_result = requester_message("Requester: worker", "from the second thread");
+    worker_back_after = IsWindowEnabled(worker_back) != 0;
+    DestroyWindow(front);
+    DestroyWindow(worker_back);
+    worker_done = true;
+  });
   // The main thread keeps dispatching: the worker's windows may send to its windows.
-  ASSERT_TRUE(pump_until([&] { return WaitForSingleObject(worker.ready, 0) == WAIT_OBJECT_0; }, 15000));
   HWND worker_box = nullptr;
-  bool worker_box_up = pump_until([&] { return (worker_box = find_box("Requester: worker")) != nullptr; }, 10000);
-  EXPECT_TRUE(worker.in_front) << "the worker's window never came to the foreground";
+  bool worker_box_up = pump_until([&] { return (worker_box = find_box("Requester: worker")) != nullptr; }, 15000);
+  EXPECT_TRUE(worker_in_front) << "the worker's window never came to the foreground";
   if (worker_box_up) {
     EXPECT_TRUE(IsWindowEnabled(mine)) << "another thread's requester leaves this thread's windows alone";
-    EXPECT_FALSE(IsWindowEnabled(worker.back));
+    EXPECT_FALSE(IsWindowEnabled(worker_back));
 
     bool mine_during = true, worker_back_during = true;
     EXPECT_EQ(IDOK, show_requester("Requester: main thread", [&](HWND) {
                 mine_during = IsWindowEnabled(mine) != 0;
-                worker_back_during = IsWindowEnabled(worker.back) != 0;
+                worker_back_during = IsWindowEnabled(worker_back) != 0;
               }));
     EXPECT_FALSE(mine_during);
     EXPECT_FALSE(worker_back_during);
     EXPECT_TRUE(IsWindowEnabled(mine)) << "restored by the main thread's requester";
     EXPECT_NE(nullptr, find_box("Requester: worker")) << "the worker's box is still open";
-    EXPECT_FALSE(IsWindowEnabled(worker.back)) << "the worker's window waits for the worker's box";
+    EXPECT_FALSE(IsWindowEnabled(worker_back)) << "the worker's window waits for the worker's box";
   }
   if (worker_box) PostMessageA(worker_box, WM_COMMAND, IDOK, 0);
-  EXPECT_TRUE(pump_until([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 15000));
-  EXPECT_EQ(IDOK, worker.result);
-  EXPECT_TRUE(worker.back_enabled_after) << "restored by the worker's own requester";
-  CloseHandle(thread);
-  CloseHandle(worker.ready);
+  EXPECT_TRUE(pump_until([&] { return worker_done.load(); }, 15000));
+  worker.join();
+  EXPECT_EQ(IDOK, worker_result);
+  EXPECT_TRUE(worker_back_after) << "restored by the worker's own requester";
   ASSERT_TRUE(worker_box_up) << "the worker's box never appeared";
 }
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <chrono>
+
 #include "app/dice_tally.h"
 #include "app/sound_cues.h"
 #include "runtime/core/registry.h"
@@ -55,15 +57,10 @@ TEST_F(SoundWithoutDevice, CuesKeepTheirPauses) {
     void (*run)();
   };
   const cue cues[] = {{"throw cue", dice_throw_cue}, {"closing click", dice_closing_click}};
-  LARGE_INTEGER frequency;
-  QueryPerformanceFrequency(&frequency);
   for (const cue& c : cues) {
-    LARGE_INTEGER before, after;
-    QueryPerformanceCounter(&before);
+    const auto before = std::chrono::steady_clock::now();
     c.run();
-    QueryPerformanceCounter(&after);
-    double ms = 1000.0 * static_cast<double>(after.QuadPart - before.QuadPart) /
-                static_cast<double>(frequency.QuadPart);
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - before).count();
     // A sleep never ends early by more than the tick's rounding.
     EXPECT_GE(ms, 90.0) << c.name << " took " << ms << " ms, expected about 100";
   }

@@ -18,8 +18,9 @@
 
 namespace sound_test {
 
-// The buffer behind an instance handle (the address of the instance's buffer field).
-inline IDirectSoundBuffer* instance_buffer(intptr_t handle) { return *reinterpret_cast<IDirectSoundBuffer**>(handle); }
+// The buffer behind an instance handle or a dynamic number: each is the address of a
+// record whose first field is the buffer.
+inline IDirectSoundBuffer* buffer_behind(intptr_t handle) { return *reinterpret_cast<IDirectSoundBuffer**>(handle); }
 
 inline IDirectSoundBuffer* as_buffer(intptr_t result) { return reinterpret_cast<IDirectSoundBuffer*>(result); }
 
@@ -44,13 +45,7 @@ inline DWORD play_position(IDirectSoundBuffer* buffer) {
 
 // Waits, up to a deadline (scaled by the run's time factor), until the buffer has stopped playing.
 inline bool wait_until_stopped(IDirectSoundBuffer* buffer, int deadline_ms) {
-  return test_time::wait_until(
-      [&] {
-        DWORD status = 0;
-        buffer->GetStatus(&status);
-        return !(status & DSBSTATUS_PLAYING);
-      },
-      deadline_ms);
+  return test_time::wait_until([&] { return !(status_of(buffer) & DSBSTATUS_PLAYING); }, deadline_ms);
 }
 
 // A mono 22050 Hz 16-bit square wave of the given length, as a complete WAV image.
