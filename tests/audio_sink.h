@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/test_time.h"
+#include "tests/wine_paths.h"
 
 namespace audio_sink {
 
@@ -21,12 +22,6 @@ constexpr size_t kFrameBytes = 4;
 // NOTE: a mixer that falls behind (Wine's, when the machine is slow or emulated) fills its
 // missed periods with exact zeros, hundreds of frames long, in the middle of a sound.
 constexpr size_t kMixerGap = 64;
-
-inline size_t size(const std::string& windows_file) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExA(windows_file.c_str(), GetFileExInfoStandard, &data)) return 0;
-  return static_cast<size_t>(static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow);
-}
 
 // The sink's bytes from the given offset on.
 inline std::vector<uint8_t> read(const std::string& windows_file, size_t from = 0) {
@@ -115,10 +110,11 @@ inline std::vector<sound_run> runs(const std::string& windows_file, int gap_ms, 
 // of silence: what was played before the call has all reached it then, however far the
 // mixer lags behind.
 inline bool caught_up(const std::string& windows_file, int ms = 400) {
-  const size_t bytes = static_cast<size_t>(ms / kMsPerFrame) * kFrameBytes, until = size(windows_file) + bytes;
+  const size_t bytes = static_cast<size_t>(ms / kMsPerFrame) * kFrameBytes,
+               until = wine_paths::file_size(windows_file) + bytes;
   return test_time::wait_until(
       [&] {
-        const size_t now = size(windows_file);
+        const size_t now = wine_paths::file_size(windows_file);
         return now >= until && runs(read(windows_file, now - bytes), ms).empty();
       },
       10000);

@@ -55,10 +55,5 @@ inline std::vector<event_seen> take_queued() {
 }  // namespace test_runtime
 
 #ifdef _WIN32
-// Rectangles compare and print as their four edges (in RECT's own namespace, the global one).
-inline bool operator==(const RECT& a, const RECT& b) { return EqualRect(&a, &b) != 0; }
-
-inline std::ostream& operator<<(std::ostream& out, const RECT& r) {
-  return out << "{" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << "}";
-}
+#  include "tests/rectangles.h"
 #endif

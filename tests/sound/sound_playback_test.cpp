@@ -19,7 +19,7 @@ constexpr size_t kSecond = 22050;  // samples of the test sounds
 // comes in TESSARIX_AUDIO_SINK).
 std::string sink_path() { return wine_paths::windows_path(wine_paths::setting("TESSARIX_AUDIO_SINK")); }
 
-size_t sink_size() { return audio_sink::size(sink_path()); }
+size_t sink_size() { return wine_paths::file_size(sink_path()); }
 
 // The runs of sound that reached the sink since from, once it has caught up.
 std::vector<audio_sink::sound_run> runs_since(size_t from, int gap_ms) {

@@ -14,6 +14,7 @@
 
 #include "tests/accessible_name.h"
 #include "tests/app/e2e/e2e_driver.h"
+#include "tests/rectangles.h"
 
 #include <wincrypt.h>
 
@@ -97,11 +98,6 @@ RECT window_rect(HWND window) {
   return r;
 }
 
-std::string corners(const RECT& r) {
-  return std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.right) + "," +
-         std::to_string(r.bottom);
-}
-
 // A DLL's load order for Tessarix.exe alone, as Wine's per-program DLL settings give it,
 // for as long as the object lives: "" disables it, "native,builtin" prefers a DLL of that
 // name found on the search path to Wine's own, as Windows does for a DLL that is not one
@@ -130,12 +126,6 @@ class dll_override {
   const char* dll_;
   bool ok_ = false;
 };
-
-long file_length(const std::string& windows_file) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExA(windows_file.c_str(), GetFileExInfoStandard, &data)) return 0;
-  return static_cast<long>(data.nFileSizeLow);
-}
 
 // The user's default provider of the full RSA type made one whose every draw fails, for as
 // long as the object lives: registered where providers are, and named as the user's
@@ -264,7 +254,7 @@ TEST(app_window, opens_centred_and_each_press_but_start_is_one_click_and_no_thro
     ASSERT_NE(nullptr, control) << p.class_name << " " << (p.text ? p.text : "");
     RECT r = window_rect(control);
     MapWindowPoints(nullptr, a.window, reinterpret_cast<POINT*>(&r), 2);
-    EXPECT_EQ(corners(p.expected), corners(r)) << (p.text ? p.text : "image");
+    EXPECT_EQ(p.expected, r) << (p.text ? p.text : "image");
   }
 
   // Each press of the home-page button hands the address to the browser once.
@@ -423,7 +413,7 @@ TEST(app_fallback, throws_come_from_the_generator_when_the_source_is_missing_or_
     for (int k = 1; k <= 6; ++k) EXPECT_EQ(seen[k], counted[k]) << "face " << k << ": on screen, in the statistics";
     EXPECT_LT(seen[1], kFallbackThrows) << "the throws are drawn, not face 1 each time";
     EXPECT_EQ(0, a.wait_exit(10000));
-    EXPECT_EQ(c.failing_source ? kFallbackThrows : 0, file_length(draws_file))
+    EXPECT_EQ(static_cast<size_t>(c.failing_source ? kFallbackThrows : 0), wine_paths::file_size(draws_file))
         << "draws the source was asked for and failed";
   }
 }
@@ -520,7 +510,7 @@ TEST(app_window, minimise_and_restore_leave_the_window_in_place_with_the_last_fa
 
   RECT after{};
   wait_until([&] { return EqualRect(&before, &(after = window_rect(a.window))) != 0; }, 3000);
-  EXPECT_EQ(corners(before), corners(after)) << "where it was, its size";
+  EXPECT_EQ(before, after) << "where it was, its size";
   int shown = -1;
   EXPECT_TRUE(wait_until([&] { return (shown = shown_picture(grab(a.image_gadget()))) == face; }, 3000))
       << "the last face, " << face << ", painted again; shows " << shown;
