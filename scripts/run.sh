@@ -1,11 +1,12 @@
 #!/bin/bash
-# The run command: installs what is missing, builds Tessarix and runs it under 64-bit Wine.
-# With a display (DISPLAY set) the window opens there and the command returns when the
-# program ends. Without one, the program runs on a virtual display; the command saves a
-# screenshot of its window, prints where it is, and closes the program.
+# The run command: installs what running needs (the 64-bit side only), builds Tessarix and
+# runs it under 64-bit Wine. With a display (DISPLAY set) the window opens there and the
+# command returns when the program ends. Without one, the program runs on a virtual
+# display; the command saves a screenshot of its window, prints where it is, and closes
+# the program.
 set -u
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh || exit 1
+scripts/install-deps.sh --run || exit 1
 cmake --preset win64 >build-run.log 2>&1 || { cat build-run.log; exit 1; }
 cmake --build --preset win64 --target Tessarix >>build-run.log 2>&1 || { tail -n 40 build-run.log; exit 1; }
 rm -f build-run.log
