@@ -151,11 +151,20 @@ TEST(ProgramObjects, ThrowsLeaveHeapsAndObjectsAsTheyWere) {
   const usage before = usage_now();
   constexpr int kThrows = 100;
   for (int n = 0; n < kThrows; ++n) throw_without_pauses(n);
+  const usage middle = usage_now();
+  for (int n = 0; n < kThrows; ++n) throw_without_pauses(n);
   const usage after = usage_now();
-  EXPECT_EQ(before.main, after.main) << "busy bytes of the main heap over " << kThrows << " throws";
-  EXPECT_EQ(before.strings, after.strings) << "busy bytes of the string heap over " << kThrows << " throws";
-  EXPECT_LE(after.process, before.process + 2 * kThrows)
-      << "busy bytes of the process heap over " << kThrows << " throws, before: " << before.process;
+  EXPECT_EQ(before.main, after.main) << "busy bytes of the main heap over " << 2 * kThrows << " throws";
+  EXPECT_EQ(before.strings, after.strings) << "busy bytes of the string heap over " << 2 * kThrows << " throws";
+  // NOTE: the platform's sound system sometimes grows a block of its own once, by kilobytes,
+  // at some throw after the first twenty (16 KB under 32-bit Wine 10, busy machine), and a
+  // reading can catch a mixing period in flight. A leak grows in every hundred throws; such
+  // a growth or a passing block shows in one of the two at most.
+  const size_t growth = std::min(middle.process - std::min(middle.process, before.process),
+                                 after.process - std::min(after.process, middle.process));
+  EXPECT_LE(growth, 2u * kThrows) << "busy bytes of the process heap over each " << kThrows
+                                  << " throws, before, between and after: " << before.process << ", " << middle.process
+                                  << ", " << after.process;
   EXPECT_GT(before.gdi, 0) << "the GDI handle table was readable";
   EXPECT_EQ(before.gdi, after.gdi) << "GDI objects over " << kThrows << " throws";
   EXPECT_EQ(before.windows, after.windows) << "windows over " << kThrows << " throws";
