@@ -13,34 +13,100 @@
 # A Wine run that this machine cannot make (the host's 32-bit Wine not installable today,
 # no tree, no emulator) is skipped with one SKIPPED: line saying why; the closing line
 # counts it.
+#
+# The Wine runs wait on windows, sounds and the emulator more than they compute, so they run
+# in a lane of their own beside the native builds, the house checks and the native tests;
+# each Wine generation and width has its own display and Wine server. Their output is
+# printed when the lane ends.
 set -u
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh || exit 1
 
-presets=(native native-asan fuzz win32 win64)
-passed=0
-failed=0
-skipped=0
-status=0
 logdir=build/logs
 mkdir -p "$logdir"
+rm -f "$logdir"/*.counts
 
-for preset in "${presets[@]}"; do
+# Counts of one lane, added up at the end: passed failed skipped status.
+count() { echo "$2 $3 $4 $5" >>"$logdir/$1.counts"; }
+
+build_preset() {
+  local preset=$1
   echo "=== $preset: configure and build"
   if ! cmake --preset "$preset" >"$logdir/$preset-configure.log" 2>&1; then
     cat "$logdir/$preset-configure.log"
     echo "=== $preset: configure FAILED"
-    status=1
-    failed=$((failed + 1))
-    continue
+    count main 0 1 0 1
+    return 1
   fi
   if ! cmake --build --preset "$preset" >"$logdir/$preset-build.log" 2>&1; then
     grep -E -B2 -A6 'error|Error' "$logdir/$preset-build.log" | head -n 80
     echo "=== $preset: build FAILED (log: $logdir/$preset-build.log)"
-    status=1
-    failed=$((failed + 1))
-    continue
+    count main 0 1 0 1
+    return 1
   fi
+}
+
+# Runs one test preset and counts it in LANE.
+test_preset() {
+  local lane=$1 preset=$2
+  # A test preset of another Wine generation runs its build's tests under that Wine.
+  local build=${preset%-wine10} tree=()
+  [ "$build" = "$preset" ] || tree=(TESSARIX_WINE_TREE=debian13)
+  [ -f "build/$build/CTestTestfile.cmake" ] || return 0
+  echo "=== $preset: tests"
+  local jobs=2
+  # Windows tests share one display and its focus: one at a time.
+  case "$preset" in win*) jobs=1 ;; esac
+  local only=() skip skipped=0
+  if [ -x "build/$build/wine-run" ] && ! skip=$(env "${tree[@]}" "build/$build/wine-run" --check); then
+    echo "$skip"
+    skipped=1
+    # The build's own checks of its files ran with the build's first run.
+    if [ ${#tree[@]} -gt 0 ]; then
+      count "$lane" 0 0 1 0
+      return 0
+    fi
+    # The machine cannot run this Wine: only the tests that need none.
+    only=(-L '^no_wine$')
+  fi
+  local started=$SECONDS log="$logdir/$preset-ctest.log"
+  ctest --preset "$preset" -j "$jobs" "${only[@]}" >"$log" 2>&1
+  cat "$log"
+  echo "=== $preset: tests took $((SECONDS - started)) s"
+  local skips summary total bad
+  skips=$(grep -c '(Skipped)$' "$log")
+  summary=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n1)
+  if [ -n "$summary" ]; then
+    total=$(echo "$summary" | sed -E 's/.*out of ([0-9]+).*/\1/')
+    bad=$(echo "$summary" | sed -E 's/.* ([0-9]+) tests? failed.*/\1/')
+    count "$lane" $((total - bad - skips)) "$bad" $((skipped + skips)) $((bad > 0))
+  elif grep -q 'No tests were found' "$log"; then
+    count "$lane" 0 0 "$skipped" 0
+  else
+    count "$lane" 0 1 "$skipped" 1
+  fi
+}
+
+# The Windows programs first, so that their tests can start while the rest builds.
+wine_built=()
+for preset in win32 win64; do
+  build_preset "$preset" && wine_built+=("$preset")
+done
+started=$SECONDS
+(
+  for preset in win32 win64; do
+    [[ " ${wine_built[*]} " == *" $preset "* ]] && test_preset wine "$preset"
+  done
+  for preset in win32-wine10 win64-wine10; do
+    [[ " ${wine_built[*]} " == *" ${preset%-wine10} "* ]] && test_preset wine "$preset"
+  done
+  echo "=== the Wine runs took $((SECONDS - started)) s"
+) >"$logdir/wine-lane.log" 2>&1 &
+wine_lane=$!
+
+native_built=()
+for preset in native native-asan fuzz; do
+  build_preset "$preset" && native_built+=("$preset")
 done
 
 # House checks, one counted test each: the layout (.clang-format), the architecture page's
@@ -48,53 +114,26 @@ done
 for check in check-format check-docs check-tidy; do
   echo "=== $check"
   if scripts/$check.sh; then
-    passed=$((passed + 1))
+    count main 1 0 0 0
   else
-    failed=$((failed + 1))
-    status=1
+    count main 0 1 0 1
   fi
 done
 
-for preset in "${presets[@]}" win32-wine10 win64-wine10; do
-  # A test preset of another Wine generation runs its build's tests under that Wine.
-  build=${preset%-wine10} tree=()
-  [ "$build" = "$preset" ] || tree=(TESSARIX_WINE_TREE=debian13)
-  [ -f "build/$build/CTestTestfile.cmake" ] || continue
-  echo "=== $preset: tests"
-  jobs=2
-  # Windows tests share one display and its focus: one at a time.
-  case "$preset" in win*) jobs=1 ;; esac
-  only=()
-  if [ -x "build/$build/wine-run" ] && ! skip=$(env "${tree[@]}" "build/$build/wine-run" --check); then
-    echo "$skip"
-    skipped=$((skipped + 1))
-    # The build's own checks of its files ran with the build's first run.
-    [ ${#tree[@]} -gt 0 ] && continue
-    # The machine cannot run this Wine: only the tests that need none.
-    only=(-L '^no_wine$')
-  fi
-  started=$SECONDS
-  ctest --preset "$preset" -j "$jobs" "${only[@]}" 2>&1 | tee "$logdir/$preset-ctest.log"
-  echo "=== $preset: tests took $((SECONDS - started)) s"
-  skips=$(grep -c '(Skipped)$' "$logdir/$preset-ctest.log")
-  skipped=$((skipped + skips))
-  passed=$((passed - skips))
-  summary=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$logdir/$preset-ctest.log" | tail -n1)
-  if [ -n "$summary" ]; then
-    total=$(echo "$summary" | sed -E 's/.*out of ([0-9]+).*/\1/')
-    bad=$(echo "$summary" | sed -E 's/.* ([0-9]+) tests? failed.*/\1/')
-    passed=$((passed + total - bad))
-    failed=$((failed + bad))
-    [ "$bad" -eq 0 ] || status=1
-  elif ! grep -q 'No tests were found' "$logdir/$preset-ctest.log"; then
-    status=1
-  fi
+for preset in "${native_built[@]}"; do
+  test_preset main "$preset"
 done
+
+echo "=== waiting for the Wine runs"
+wait "$wine_lane"
+cat "$logdir/wine-lane.log"
 
 for runner in build/win32/wine-run build/win64/wine-run; do
   [ -x "$runner" ] && "$runner" --shutdown
 done
 
+read -r passed failed skipped status < <(cat "$logdir"/*.counts |
+  awk '{p += $1; f += $2; s += $3; if ($4) x = 1} END {print p + 0, f + 0, s + 0, x + 0}')
 echo
 [ "$skipped" -eq 0 ] || echo "(skipped: see the SKIPPED lines above)"
 echo "tests: $passed passed, $failed failed, $skipped skipped"
