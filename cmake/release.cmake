@@ -45,6 +45,11 @@ function(tessarix_release_settings program)
     target_compile_options(${target} PRIVATE -ffat-lto-objects)
   endforeach()
   target_link_options(${program} PRIVATE -Wl,--gc-sections -s)
+  # The link map beside the program (Tessarix.map): which archive member brought what into
+  # the program, for the size checks. It names build paths, but it is never shipped, and
+  # the program's own bytes do not depend on it.
+  target_link_options(${program} PRIVATE
+                      "-Wl,-Map=$<TARGET_FILE_DIR:${program}>/$<TARGET_FILE_BASE_NAME:${program}>.map")
   # Everything else links the plain code of those objects.
   tessarix_link_without_lto(${PROJECT_SOURCE_DIR} ${program})
 endfunction()
