@@ -1,6 +1,9 @@
 #!/bin/bash
-# Checks a built Tessarix.exe: the expected PE format, the GUI subsystem, and imports
-# from Windows system DLLs only (libgcc and libstdc++ are linked statically). Given the
+# Checks a built Tessarix.exe: the expected PE format, the GUI subsystem, imports from
+# Windows system DLLs only (libgcc and libstdc++ are linked statically), and the loader's
+# hardening marks: ASLR with its relocations, DEP and terminal-server awareness on both
+# widths, high-entropy ASLR on x86-64, and NO_SEH on 32-bit while no instruction touches
+# the thread's exception handler chain. Given the
 # version, also its resources: the icon, the German version record with that version,
 # and the manifest naming the processor of the format (x86 or amd64).
 #   check-pe.sh OBJDUMP EXE FORMAT [VERSION]      FORMAT: pei-i386 or pei-x86-64
@@ -34,8 +37,44 @@ done
 
 echo "$(basename "$exe"): $actual_format, subsystem $subsystem, imports: $(echo $imports)"
 
+expected_marks="DYNAMIC_BASE NX_COMPAT TERMINAL_SERVICE_AWARE"
+case "$format" in
+  pei-i386) expected_marks="$expected_marks NO_SEH" ;;
+  *) expected_marks="$expected_marks HIGH_ENTROPY_VA" ;;
+esac
+marks=$(printf '%s\n' "$dump" | awk '/^DllCharacteristics/ { on = 1; next } on && /^[[:space:]]+[A-Z_]+$/ { print $1; next } on { exit }')
+marks_fail=0
+for mark in $expected_marks; do
+  if ! printf '%s\n' "$marks" | grep -qx "$mark"; then
+    echo "loader mark $mark: expected, actual marks: $(echo $marks)"
+    marks_fail=1
+  fi
+done
+# ASLR moves the program only when its base relocations are kept.
+relocations=$(printf '%s\n' "$dump" | awk '/Base Relocation Directory/ { print $4; exit }')
+if [ -z "$relocations" ] || [ $((16#$relocations)) -eq 0 ]; then
+  echo "base relocations: expected a relocation directory for ASLR, actual size ${relocations:-none}"
+  marks_fail=1
+fi
+# NO_SEH promises that the program registers no exception handler frame: on 32-bit
+# Windows that is a record pushed onto the chain whose head the thread keeps at fs:0.
+if [ "$format" = pei-i386 ]; then
+  chain=$("$objdump" -d "$exe" | grep -E '%fs:0x0([^0-9a-fx]|$)')
+  if [ -n "$chain" ]; then
+    echo "NO_SEH: expected no instruction at the exception handler chain (fs:0), actual:"
+    printf '%s\n' "$chain" | head -n 5 | sed 's/^/    /'
+    marks_fail=1
+  fi
+fi
+if [ "$marks_fail" -eq 0 ]; then
+  echo "loader marks: $(echo $marks), base relocations $((16#$relocations)) bytes"
+else
+  fail=1
+fi
+
 if [ -n "$version" ]; then
-  before=$fail
+  # The resources' own verdict: their summary line only when all of them hold.
+  earlier=$fail fail=0
   windres=${objdump%objdump}windres
   resources=$("$windres" -i "$exe" -O rc 2>&1) || { echo "windres cannot read the resources: $resources"; exit 1; }
   case "$format" in
@@ -68,6 +107,7 @@ if [ -n "$version" ]; then
     printf '%s\n' "$resources" | grep -o 'processorArchitecture=""[a-z0-9]*""' | sed 's/^/    /'
     fail=1
   fi
-  [ "$fail" -eq "$before" ] && echo "resources: icon, version record $version (German, Windows-1252), manifest for $arch"
+  [ "$fail" -eq 0 ] && echo "resources: icon, version record $version (German, Windows-1252), manifest for $arch"
+  fail=$((fail | earlier))
 fi
 exit $fail

@@ -1,9 +1,10 @@
 #!/bin/bash
 # The package command: builds the release of Tessarix for 32-bit and 64-bit Windows, checks
-# each program's form, and writes the downloads into dist/: Tessarix-<version>-win32.zip,
-# Tessarix-<version>-win64.zip and their SHA-256 sums in SHA256SUMS. The archives' file
-# times are the time of the checked-out commit, so every build of one commit gives the
-# same bytes (SOURCE_DATE_EPOCH, when set, overrides that time).
+# each program's form, size and link, and writes the downloads into dist/:
+# Tessarix-<version>-win32.zip, Tessarix-<version>-win64.zip and their SHA-256 sums in
+# SHA256SUMS. The archives' file times are the time of the checked-out commit, so every
+# build of one commit gives the same bytes (SOURCE_DATE_EPOCH, when set, overrides that
+# time).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -28,6 +29,8 @@ for preset in win32 win64; do
   esac
   version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "build/$preset/CMakeCache.txt")
   scripts/check-pe.sh "$triple-objdump" "build/$preset/app/Tessarix.exe" "$format" "$version"
+  scripts/check-size.sh size "build/$preset/app/Tessarix.exe"
+  scripts/check-size.sh members "build/$preset/app/Tessarix.map"
   scripts/make-archive.sh "build/$preset" dist >/dev/null
 done
 (cd dist && sha256sum Tessarix-*.zip >SHA256SUMS)

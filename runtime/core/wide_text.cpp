@@ -1,7 +1,9 @@
 #include "runtime/core/wide_text.h"
 
+#include <cstdint>
 #include <cstring>
-#include <new>
+
+#include "runtime/core/runtime.h"
 
 namespace {
 
@@ -20,15 +22,24 @@ char16_t utf16_of_1252(unsigned char byte) {
   return byte;
 }
 
-wide_text::wide_text(const char* text) : units_(inline_units_) {
+wide_text::wide_text(const char* text) : units_(inline_units_), heap_(nullptr) {
   if (!text) text = "";
   const size_t length = std::strlen(text);
-  if (length >= INLINE_UNITS) units_ = new (std::nothrow) char16_t[length + 1];
+  if (length >= INLINE_UNITS) {
+    // The runtime's blocks come from its heaps, never from the language's allocator: the
+    // main heap while the runtime lives, the process heap when a requester is shown
+    // outside its life. A wide text lives no longer than the call that made it, so its
+    // block never outlives its heap.
+    heap_ = main_heap() ? main_heap() : GetProcessHeap();
+    units_ = length < SIZE_MAX / sizeof(char16_t)
+                 ? static_cast<char16_t*>(HeapAlloc(heap_, 0, (length + 1) * sizeof(char16_t)))
+                 : nullptr;
+  }
   if (!units_) return;
   for (size_t i = 0; i < length; ++i) units_[i] = utf16_of_1252(static_cast<unsigned char>(text[i]));
   units_[length] = 0;
 }
 
 wide_text::~wide_text() {
-  if (units_ != inline_units_) delete[] units_;
+  if (units_ && units_ != inline_units_) HeapFree(heap_, 0, units_);
 }

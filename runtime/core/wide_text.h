@@ -5,9 +5,7 @@
 
 #include <cstddef>
 
-#ifdef _WIN32
-#  include <windows.h>
-#endif
+#include "runtime/core/platform.h"
 
 // The UTF-16 unit of one 1252 byte. Every byte has one, in the Basic Multilingual Plane,
 // so a text keeps its length. The five bytes that 1252 leaves undefined (0x81, 0x8D, 0x8F,
@@ -16,7 +14,8 @@
 char16_t utf16_of_1252(unsigned char byte);
 
 // A text of the runtime as zero-terminated UTF-16, for as long as the record lives: held
-// in the record when short, in a block of its own otherwise. A null text is the empty one.
+// in the record when short, in a heap block of its own otherwise (the main heap while the
+// runtime lives, the process heap outside its life). A null text is the empty one.
 class wide_text {
  public:
   explicit wide_text(const char* text);
@@ -36,6 +35,7 @@ class wide_text {
   static constexpr size_t INLINE_UNITS = 128;
   char16_t inline_units_[INLINE_UNITS];
   char16_t* units_;
+  HANDLE heap_;  // the heap of a long text's block
 };
 
 #ifdef _WIN32

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "runtime/core/runtime.h"
 #include "runtime/core/wide_text.h"
 
 #ifndef _WIN32
@@ -60,8 +61,11 @@ TEST(WideText, EveryByteIsItsCharacterIn1252) {
   }
 }
 
-TEST(WideText, KeepsTheLengthOfShortLongAndMissingTexts) {
+// Short texts stay in the record; a long one takes a block from the main heap while the
+// runtime lives and from the process heap outside its life (a requester shown then).
+TEST(WideText, KeepsTheLengthOfShortLongAndMissingTextsInAndOutsideTheRuntime) {
   const std::string long_text = std::string(300, 'x') + "gew\xFCrfelt";
+  const std::string fills_record(127, 'y'), just_too_long(128, 'z');  // the record holds 128 units
   const struct {
     const char* text;
     std::u16string expected;
@@ -69,13 +73,19 @@ TEST(WideText, KeepsTheLengthOfShortLongAndMissingTexts) {
                {"", u""},
                {"W\xFCrfel: 4", u"W\u00FCrfel: 4"},
                {"\x80\x93\x94", u"\u20AC\u201C\u201D"},
+               {fills_record.c_str(), std::u16string(127, u'y')},
+               {just_too_long.c_str(), std::u16string(128, u'z')},
                {long_text.c_str(), std::u16string(300, u'x') + u"gew\u00FCrfelt"}};
-  for (const auto& c : cases) {
-    const wide_text wide(c.text);
-    ASSERT_TRUE(wide.ok());
-    EXPECT_TRUE(c.expected == std::u16string(wide.units()))
-        << (c.text ? c.text : "(null)") << ": " << std::u16string(wide.units()).size() << " units, expected "
-        << c.expected.size();
+  for (const bool running : {true, false}) {
+    if (running) runtime_start();
+    for (const auto& c : cases) {
+      const wide_text wide(c.text);
+      ASSERT_TRUE(wide.ok()) << (running ? "runtime started" : "no runtime");
+      EXPECT_TRUE(c.expected == std::u16string(wide.units()))
+          << (running ? "runtime started, " : "no runtime, ") << (c.text ? c.text : "(null)") << ": "
+          << std::u16string(wide.units()).size() << " units, expected " << c.expected.size();
+    }
+    if (running) runtime_end_libraries();
   }
 }
 

@@ -147,6 +147,11 @@ BOOL HeapFree(HANDLE handle, DWORD, void* block) {
   return TRUE;
 }
 
+HANDLE GetProcessHeap() {
+  static posix_heap process_heap;
+  return &process_heap;
+}
+
 size_t HeapSize(HANDLE, DWORD, const void* block) {
   return block ? (static_cast<const block_header*>(block) - 1)->size : static_cast<size_t>(-1);
 }

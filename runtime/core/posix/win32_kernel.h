@@ -43,6 +43,8 @@ void* HeapAlloc(HANDLE heap, DWORD flags, size_t bytes);
 void* HeapReAlloc(HANDLE heap, DWORD flags, void* block, size_t bytes);
 BOOL HeapFree(HANDLE heap, DWORD flags, void* block);
 size_t HeapSize(HANDLE heap, DWORD flags, const void* block);
+// The process's own heap: there from the start and never destroyed.
+HANDLE GetProcessHeap();
 
 // Critical sections: a recursive mutex, as the platform's are.
 struct CRITICAL_SECTION {
