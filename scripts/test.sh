@@ -15,9 +15,9 @@
 # counts it.
 #
 # The Wine runs wait on windows, sounds and the emulator more than they compute, so they run
-# in a lane of their own beside the native builds, the house checks and the native tests;
-# each Wine generation and width has its own display and Wine server. Their output is
-# printed when the lane ends.
+# in lanes of their own, one per width, beside each other and beside the native builds, the
+# house checks and the native tests; each Wine generation and width has its own display and
+# Wine server. A lane's output is printed when it ends.
 set -u
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh || exit 1
@@ -92,17 +92,20 @@ wine_built=()
 for preset in win32 win64; do
   build_preset "$preset" && wine_built+=("$preset")
 done
-started=$SECONDS
-(
-  for preset in win32 win64; do
-    [[ " ${wine_built[*]} " == *" $preset "* ]] && test_preset wine "$preset"
+# One lane per width: the runs of one build tree take turns, for its tests keep their work
+# folders (sound sinks, screenshots) in the build tree, whichever Wine runs them.
+wine_lane() {
+  local name=$1 started=$SECONDS preset
+  shift
+  for preset in "$@"; do
+    [[ " ${wine_built[*]} " == *" ${preset%-wine10} "* ]] && test_preset "$name" "$preset"
   done
-  for preset in win32-wine10 win64-wine10; do
-    [[ " ${wine_built[*]} " == *" ${preset%-wine10} "* ]] && test_preset wine "$preset"
-  done
-  echo "=== the Wine runs took $((SECONDS - started)) s"
-) >"$logdir/wine-lane.log" 2>&1 &
-wine_lane=$!
+  echo "=== the $name runs took $((SECONDS - started)) s"
+}
+wine_lane win32 win32 win32-wine10 >"$logdir/win32-lane.log" 2>&1 &
+win32_lane=$!
+wine_lane win64 win64 win64-wine10 >"$logdir/win64-lane.log" 2>&1 &
+win64_lane=$!
 
 native_built=()
 for preset in native native-asan fuzz; do
@@ -125,8 +128,11 @@ for preset in "${native_built[@]}"; do
 done
 
 echo "=== waiting for the Wine runs"
-wait "$wine_lane"
-cat "$logdir/wine-lane.log"
+for lane in win32 win64; do
+  pid_name=${lane}_lane
+  wait "${!pid_name}"
+  cat "$logdir/$lane-lane.log"
+done
 
 for runner in build/win32/wine-run build/win64/wine-run; do
   [ -x "$runner" ] && "$runner" --shutdown
