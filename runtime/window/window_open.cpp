@@ -183,8 +183,8 @@ int32_t window_resize(intptr_t number, int32_t x, int32_t y, int32_t width, int3
   const bool menu_uncounted = height != IGNORE;
   window_frame frame;
   if (measured_frame(handle, frame)) {
-    // NOTE: the menu bar's own rectangle gives its height; the distance from its top to the
-    // client area's is one pixel short under Wine.
+    // NOTE: the bar's height is taken from its own rectangle; under Wine the distance from
+    // the bar's top to the client area's is one pixel less than the height the bar takes.
     MENUBARINFO bar{};
     bar.cbSize = sizeof bar;
     if (menu_uncounted && GetMenuBarInfo(handle, OBJID_MENU, 0, &bar)) frame.height -= bar.rcBar.bottom - bar.rcBar.top;
