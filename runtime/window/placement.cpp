@@ -55,3 +55,10 @@ window_placement window_place(uint32_t flags, int32_t x, int32_t y, int32_t widt
   }
   return place;
 }
+
+window_placement window_resize_target(const window_placement& now, const window_frame& frame, int32_t client_width,
+                                      int32_t client_height, int32_t x, int32_t y, int32_t width, int32_t height) {
+  return window_placement{x == IGNORE ? now.x : x, y == IGNORE ? now.y : y,
+                          (width == IGNORE ? client_width : width) + frame.width,
+                          (height == IGNORE ? client_height : height) + frame.height};
+}

@@ -29,6 +29,19 @@ struct window_placement {
   int32_t height;
 };
 
+// What a window's frame (caption, borders, menu bar) adds to its client size.
+struct window_frame {
+  int32_t width;
+  int32_t height;
+};
+
+// Where window_resize puts a window that stands at now (its corner and outer size) with a
+// client area of client_width x client_height inside the given frame: x and y as given or,
+// for IGNORE, its own corner; the outer size of the client size asked for, or for IGNORE
+// the one it has, with the frame around it.
+window_placement window_resize_target(const window_placement& now, const window_frame& frame, int32_t client_width,
+                                      int32_t client_height, int32_t x, int32_t y, int32_t width, int32_t height);
+
 // The platform's "place it where you like" coordinate.
 constexpr int32_t PLACEMENT_DEFAULT = static_cast<int32_t>(0x80000000u);
 

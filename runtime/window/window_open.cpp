@@ -54,6 +54,27 @@ bool centring_reference(HWND owner, placement_rect& reference) {
   return true;
 }
 
+// NOTE: the platform answers "how large is a window's frame" twice, with its formula
+// (AdjustWindowRectEx) and with the window it makes, and the two can differ: Wine 10,
+// scaling a program that is not DPI-aware to 150 %, gives the application's window a frame
+// of 6 x 45 by the formula (the caption at the system's scale) but of 6 x 32 on the window
+// (at the program's); Windows widens or narrows frames for compatibility and rescales a
+// window moved to a monitor of another scale. A window re-applied through the formula then
+// grows by the difference each time. So the runtime fits a window's outer size to its
+// client area by the frame the window has: its rectangle less its client rectangle. Used
+// by window_open_owned once before showing the window, and by window_resize. False for a
+// window that has nothing to measure against (minimised: its rectangle is the icon's; or
+// smaller than its own frame, without a client area), which takes the formula's frame.
+bool measured_frame(HWND handle, window_frame& frame) {
+  RECT window_rect, client;
+  if (IsIconic(handle) || !GetWindowRect(handle, &window_rect) || !GetClientRect(handle, &client) ||
+      client.right <= 0 || client.bottom <= 0)
+    return false;
+  frame = window_frame{window_rect.right - window_rect.left - client.right,
+                       window_rect.bottom - window_rect.top - client.bottom};
+  return true;
+}
+
 void make_accelerators(window_object& object) {
   object.accel_count = ACCEL_ENTRY_COUNT;
   object.accel_entries = static_cast<ACCEL*>(main_heap_alloc(sizeof(ACCEL) * ACCEL_ENTRY_COUNT));
@@ -104,6 +125,21 @@ intptr_t window_open_owned(intptr_t number, int32_t x, int32_t y, int32_t width,
     registry_free(library->windows, number);
     return 0;
   }
+  // The frame the window got, where it differs from the formula's: the window is made the
+  // size of the client area asked for, and centred again with that size, once and before
+  // it is shown or known as a program window (so no event comes of it). A window made
+  // minimised or maximised has the state's rectangle, not its own.
+  window_frame frame;
+  if (!(plan.style & STYLE_MINIMIZE_OR_MAXIMIZE) && measured_frame(handle, frame)) {
+    window_placement fitted = window_place(flags, x, y, width + frame.width, height + frame.height,
+                                           GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                                           has_reference ? &reference : nullptr);
+    if (fitted.width != place.width || fitted.height != place.height) {
+      UINT keep_place = fitted.x == PLACEMENT_DEFAULT ? SWP_NOMOVE : 0;
+      SetWindowPos(handle, nullptr, fitted.x, fitted.y, fitted.width, fitted.height,
+                   SWP_NOZORDER | SWP_NOACTIVATE | keep_place);
+    }
+  }
   object->handle = handle;
   SetPropA(handle, WINDOW_ID_PROPERTY, reinterpret_cast<HANDLE>(number + 1));
 
@@ -135,31 +171,36 @@ int32_t window_resize(intptr_t number, int32_t x, int32_t y, int32_t width, int3
   // moves the window on some Wine versions (8 puts it elsewhere on the next restore, 10
   // leaves it), and there is nothing to keep: the restored placement is not the icon.
   if (all_kept && IsIconic(handle)) return 1;
-  RECT window_rect;
+  RECT window_rect, client;
   GetWindowRect(handle, &window_rect);
+  GetClientRect(handle, &client);
   POINT corner{window_rect.left, window_rect.top};
   if (object->mdi_client) ScreenToClient(object->mdi_client, &corner);
-  if (x == IGNORE) x = corner.x;
-  if (y == IGNORE) y = corner.y;
-  RECT rect{0, 0, width, height};
-  BOOL menu_counted = FALSE;
-  if (width == IGNORE || height == IGNORE) {
-    GetClientRect(handle, &rect);
-    if (width != IGNORE) rect.right = width;
-    if (height != IGNORE) rect.bottom = height;
-    // A given height is taken as the client height without the menu bar.
-    menu_counted = height == IGNORE && !object->mdi_client && GetMenu(handle) != nullptr;
+  const window_placement now{corner.x, corner.y, window_rect.right - window_rect.left,
+                             window_rect.bottom - window_rect.top};
+  // A given height is taken as the client height without the menu bar: the frame is taken
+  // without it, so the client area comes out smaller by the bar's height.
+  const bool menu_uncounted = height != IGNORE;
+  window_frame frame;
+  if (measured_frame(handle, frame)) {
+    // NOTE: the bar's height is taken from its own rectangle; under Wine the distance from
+    // the bar's top to the client area's is one pixel less than the height the bar takes.
+    MENUBARINFO bar{};
+    bar.cbSize = sizeof bar;
+    if (menu_uncounted && GetMenuBarInfo(handle, OBJID_MENU, 0, &bar)) frame.height -= bar.rcBar.bottom - bar.rcBar.top;
+  } else {
+    RECT formula{0, 0, 0, 0};
+    BOOL menu_counted = !menu_uncounted && !object->mdi_client && GetMenu(handle) != nullptr;
+    AdjustWindowRectEx(&formula, static_cast<DWORD>(GetWindowLongA(handle, GWL_STYLE)), menu_counted,
+                       static_cast<DWORD>(GetWindowLongA(handle, GWL_EXSTYLE)));
+    frame = window_frame{formula.right - formula.left, formula.bottom - formula.top};
   }
-  AdjustWindowRectEx(&rect, static_cast<DWORD>(GetWindowLongA(handle, GWL_STYLE)), menu_counted,
-                     static_cast<DWORD>(GetWindowLongA(handle, GWL_EXSTYLE)));
-  int32_t outer_width = rect.right - rect.left, outer_height = rect.bottom - rect.top;
+  const window_placement target = window_resize_target(now, frame, client.right, client.bottom, x, y, width, height);
   // The window already has this geometry: a move to where it is would still reach the
   // window system, which answers it with messages of its own (a position change, and on
   // some systems a wake-up and a mouse move under a resting pointer), for nothing.
-  if (x == corner.x && y == corner.y && outer_width == window_rect.right - window_rect.left &&
-      outer_height == window_rect.bottom - window_rect.top)
-    return 1;
-  return SetWindowPos(handle, nullptr, x, y, outer_width, outer_height, SWP_NOZORDER | SWP_NOACTIVATE);
+  if (target.x == now.x && target.y == now.y && target.width == now.width && target.height == now.height) return 1;
+  return SetWindowPos(handle, nullptr, target.x, target.y, target.width, target.height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void window_set_erase_around_gadgets(intptr_t number, int32_t state) {

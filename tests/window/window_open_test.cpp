@@ -3,6 +3,7 @@
 #include "runtime/core/registry.h"
 #include "runtime/gadget/gadget.h"
 #include "runtime/image/image.h"
+#include "tests/screen_scale.h"
 #include "tests/test_time.h"
 #include "window_test_support.h"
 
@@ -12,7 +13,18 @@ namespace {
 
 using WindowOpen = WindowTest;
 
-TEST_F(WindowOpen, TheApplicationWindowHasItsClientSizeCentredWithItsOwnClass) {
+int position_changes = 0;
+LRESULT CALLBACK count_position_changes(HWND, UINT message, WPARAM, LPARAM) {
+  if (message == WM_WINDOWPOSCHANGING) ++position_changes;
+  return CALLBACK_DEFAULT;
+}
+
+// Also run with the system scaled to 150 % (tests/window/CMakeLists.txt), where the
+// platform's formula for the frame and the window's own frame differ.
+TEST_F(WindowOpen, TheApplicationWindowHasItsClientSizeCentredWithItsOwnClassAndKeepsItsGeometry) {
+  if (const int asked = screen_scale::asked_dpi()) {
+    ASSERT_EQ(asked, screen_scale::system_dpi()) << "the scale took";
+  }
   intptr_t result = window_open(0, 100, 100, 320, 360, "Tessarix V1.1", 0xCA0001);
   HWND window = window_handle(0);
   ASSERT_NE(nullptr, window);
@@ -23,6 +35,18 @@ TEST_F(WindowOpen, TheApplicationWindowHasItsClientSizeCentredWithItsOwnClass) {
   const RECT outer = window_rect(window);
   EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2, outer.left) << "centred, 100 unused";
   EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2, outer.top) << "centred, 100 unused";
+
+  // The same geometry given, and the loop's re-apply after every wait: nothing reaches the
+  // platform, nothing moves.
+  window_lookup(0)->callback = count_position_changes;
+  position_changes = 0;
+  EXPECT_NE(0, window_resize(0, outer.left, outer.top, 320, 360));
+  for (int i = 0; i < 3; ++i) EXPECT_NE(0, window_resize(0, IGNORE, IGNORE, IGNORE, IGNORE));
+  settle();
+  EXPECT_EQ(0, position_changes) << "a platform call for the geometry the window has";
+  EXPECT_EQ(outer, window_rect(window)) << "the outer size and place are kept";
+  EXPECT_EQ((RECT{0, 0, 320, 360}), client_rect(window)) << "the client area is kept";
+  window_lookup(0)->callback = nullptr;
 
   char text[64] = {};
   GetClassNameA(window, text, sizeof text);
@@ -119,12 +143,6 @@ TEST_F(WindowOpen, FlagsGiveTheStyleAndTheFirstShowing) {
     EXPECT_EQ(r.zoomed, IsZoomed(window) != 0);
     EXPECT_EQ(r.zoomed ? 2 : 0, window_lookup(2)->min_max_state);
   }
-}
-
-int position_changes = 0;
-LRESULT CALLBACK count_position_changes(HWND, UINT message, WPARAM, LPARAM) {
-  if (message == WM_WINDOWPOSCHANGING) ++position_changes;
-  return CALLBACK_DEFAULT;
 }
 
 TEST_F(WindowOpen, ResizeTakesClientSizesAndLeavesAnUnchangedOrMinimisedWindowAlone) {

@@ -15,6 +15,7 @@
 #include "tests/accessible_name.h"
 #include "tests/app/e2e/e2e_driver.h"
 #include "tests/rectangles.h"
+#include "tests/screen_scale.h"
 
 #include <wincrypt.h>
 
@@ -561,4 +562,125 @@ TEST(app_texts, read_as_themselves_under_every_ansi_code_page) {
   EXPECT_EQ(8, std::count(report.begin(), report.end(), from_1252("\xFC")[0]))
       << "gew\xFCrfelt seven times, erw\xFCrfelt once";
   EXPECT_EQ(0, confirm(a));
+}
+
+// The window in the screen's pixels, as the user sees it at the run's scale: its rectangle
+// and its client area's.
+struct seen_window {
+  RECT outer;
+  RECT client;
+};
+seen_window on_screen(HWND window) {
+  screen_scale::screen_pixels pixels;
+  seen_window seen{window_rect(window), {}};
+  GetClientRect(window, &seen.client);
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&seen.client), 2);
+  return seen;
+}
+
+// The part of a screen rectangle that something is drawn on. The virtual screen is black
+// where nothing is; at a scale the window manager's frame, drawn unscaled, leaves a margin
+// of the window's scaled rectangle bare.
+RECT drawn_part(const RECT& r) {
+  const std::vector<uint32_t> pixels = grab(r);
+  const LONG width = r.right - r.left;
+  auto bare = [&](LONG x0, LONG y0, LONG x1, LONG y1) {
+    for (LONG y = y0; y < y1; ++y)
+      for (LONG x = x0; x < x1; ++x)
+        if (pixels[y * width + x]) return false;
+    return true;
+  };
+  RECT d{0, 0, width, r.bottom - r.top};
+  while (d.top < d.bottom && bare(d.left, d.top, d.right, d.top + 1)) ++d.top;
+  while (d.bottom > d.top && bare(d.left, d.bottom - 1, d.right, d.bottom)) --d.bottom;
+  while (d.left < d.right && bare(d.left, d.top, d.left + 1, d.bottom)) ++d.left;
+  while (d.right > d.left && bare(d.right - 1, d.top, d.right, d.bottom)) --d.right;
+  OffsetRect(&d, r.left, r.top);
+  return d;
+}
+
+std::ostream& operator<<(std::ostream& out, const seen_window& w) {
+  return out << "window " << w.outer << ", client " << w.client;
+}
+
+// The program with the system scaled as a user's may be: 125, 150 or 200 % (the runner's
+// TESSARIX_WINE_DPI; tests/app/e2e/CMakeLists.txt runs this once at each). The program sees
+// its 320 x 360 pixels; the screen shows them scaled, centred, in a window that keeps its
+// place and size while the loop re-applies its geometry after every wait.
+TEST(app_scaled, keeps_its_client_area_place_and_size_on_a_scaled_screen) {
+  const int dpi = screen_scale::asked_dpi();
+  ASSERT_NE(0, dpi) << "a scaled run's test: TESSARIX_WINE_DPI names the scale";
+  ASSERT_EQ(dpi, screen_scale::system_dpi()) << "the scale took";
+  int screen_width = 0, screen_height = 0;
+  {
+    screen_scale::screen_pixels pixels;
+    screen_width = GetSystemMetrics(SM_CXSCREEN);
+    screen_height = GetSystemMetrics(SM_CYSCREEN);
+  }
+  app a;
+  ASSERT_TRUE(started(a));
+  RECT client, outer = window_rect(a.window);
+  GetClientRect(a.window, &client);
+  EXPECT_EQ((RECT{0, 0, 320, 360}), client) << "the client area as the program sees it";
+
+  const seen_window first = on_screen(a.window);
+  std::printf("%d dpi on %d x %d: the program's client area %ld x %ld; on screen %ld x %ld at %ld, %ld\n", dpi,
+              screen_width, screen_height, client.right, client.bottom, first.outer.right - first.outer.left,
+              first.outer.bottom - first.outer.top, first.outer.left, first.outer.top);
+  using screen_scale::scaled;
+  EXPECT_EQ(scaled(320, dpi), first.client.right - first.client.left) << first;
+  EXPECT_EQ(scaled(360, dpi), first.client.bottom - first.client.top) << first;
+  // The frame too is the program's, scaled: no larger.
+  EXPECT_LE(first.outer.right - first.outer.left, scaled(outer.right - outer.left, dpi)) << first;
+  EXPECT_LE(first.outer.bottom - first.outer.top, scaled(outer.bottom - outer.top, dpi)) << first;
+  // Centred by the program's pixels: within one of them, two of the screen's.
+  EXPECT_NEAR(screen_width / 2, (first.outer.left + first.outer.right) / 2, 2) << "centred: " << first;
+  EXPECT_NEAR(screen_height / 2, (first.outer.top + first.outer.bottom) / 2, 2) << "centred: " << first;
+
+  // The loop re-applies the geometry after every wait: a second of waits, then a throw.
+  RECT now = first.outer;
+  EXPECT_FALSE(wait_until([&] { return !EqualRect(&(now = on_screen(a.window).outer), &first.outer); }, 1000))
+      << "within a second: " << now << ", was " << first;
+  ASSERT_TRUE(loop_went_round(a.button("ENDE")));
+  EXPECT_EQ(first.outer, on_screen(a.window).outer) << "after the loop went round";
+  die_watch watch(a);
+  const int face = throw_once(a, watch, 1);
+  EXPECT_TRUE(face >= 1 && face <= 6) << "the face after the throw: " << face;
+  ASSERT_TRUE(loop_went_round(a.button("ENDE")));
+  EXPECT_EQ(first.outer, on_screen(a.window).outer) << "after a throw";
+  if (dpi == 144) {
+    screen_scale::screen_pixels pixels;
+    ASSERT_TRUE(save_screenshot(drawn_part(first.outer), work_file("window-150-percent.bmp")));
+  }
+
+  // The close box brings the statistics, on the screen and its text whole in its box.
+  a.activate();
+  press_keys({VK_MENU, VK_F4});
+  HWND box = a.wait_requester();
+  ASSERT_NE(nullptr, box) << "statistics requester";
+  EXPECT_EQ(1, check_report(requester_lines(box)));
+  const seen_window requester = on_screen(box);
+  const RECT& r = requester.outer;
+  EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= screen_width && r.bottom <= screen_height)
+      << "on the screen: " << requester;
+  // Laid out in the message font, the report needs no more room than the box gives it.
+  HWND text = GetDlgItem(box, 0xFFFF);
+  RECT room{};
+  GetClientRect(text, &room);
+  RECT needed = room;
+  wchar_t report[4096] = {};
+  GetWindowTextW(text, report, 4096);
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+  HFONT message_font = CreateFontIndirectW(&metrics.lfMessageFont);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ before = SelectObject(dc, message_font);
+  DrawTextW(dc, report, -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+  SelectObject(dc, before);
+  DeleteDC(dc);
+  DeleteObject(message_font);
+  EXPECT_TRUE(needed.right <= room.right && needed.bottom <= room.bottom)
+      << "the report needs " << needed << ", its box has " << room;
+  EXPECT_EQ(0, confirm(a)) << "exit code after the requester";
 }

@@ -1,9 +1,11 @@
 #include "tests/app/e2e/e2e_driver.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <utility>
 
@@ -11,6 +13,7 @@
 
 #include "app/assets.h"
 #include "tests/app/dice_pictures.h"
+#include "tests/screen_scale.h"
 
 namespace e2e {
 
@@ -273,10 +276,28 @@ std::vector<uint32_t> grab(const RECT& r) {
 }
 
 std::vector<uint32_t> grab(HWND window) {
-  RECT r{};  // empty without a window
-  GetClientRect(window, &r);
-  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
-  return grab(r);
+  // NOTE: with the system scaled, a program that declares no DPI awareness (this driver)
+  // reads the screen as black. The client area is then read in the screen's pixels, and
+  // each of the program's pixels taken at the centre of the block that shows it.
+  const bool scaled = screen_scale::asked_dpi() != 0;
+  RECT size{}, r{};  // empty without a window
+  GetClientRect(window, &size);
+  std::vector<uint32_t> shown;
+  {
+    std::optional<screen_scale::screen_pixels> pixels;
+    if (scaled) pixels.emplace();
+    GetClientRect(window, &r);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    shown = grab(r);
+  }
+  if (!scaled || shown.empty()) return shown;
+  const LONG width = size.right, height = size.bottom, shown_width = r.right - r.left, shown_height = r.bottom - r.top;
+  std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+  for (LONG y = 0; y < height; ++y)
+    for (LONG x = 0; x < width; ++x)
+      pixels[y * width + x] =
+          shown[((2 * y + 1) * shown_height / (2 * height)) * shown_width + (2 * x + 1) * shown_width / (2 * width)];
+  return pixels;
 }
 
 int shown_picture(const std::vector<uint32_t>& pixels) {
@@ -288,8 +309,30 @@ int shown_picture(const std::vector<uint32_t>& pixels) {
         for (int x = 0; x < 300; ++x) all[i][y * 300 + x] = dice_pictures::colour_at(dice_picture(i), x, y);
     return all;
   }();
-  for (int i = 0; i <= 6; ++i)
-    if (pixels == pictures[i]) return i;
+  // At a display scale the screen shows the pictures smoothed, so each is compared only
+  // where the smoothing keeps its colours: at the pixels inside its edge whose eight
+  // neighbours have their colour.
+  static const std::vector<std::vector<size_t>> steady = [] {
+    std::vector<std::vector<size_t>> all(7);
+    for (int i = 0; i <= 6; ++i)
+      for (int y = 1; y < 299; ++y)
+        for (int x = 1; x < 299; ++x) {
+          const uint32_t* at = &pictures[i][y * 300 + x];
+          bool same = true;
+          for (int dy = -300; dy <= 300; dy += 300)
+            for (int dx = -1; dx <= 1; ++dx) same = same && at[dy + dx] == *at;
+          if (same) all[i].push_back(static_cast<size_t>(y) * 300 + x);
+        }
+    return all;
+  }();
+  const bool smoothed = screen_scale::asked_dpi() != 0;
+  for (int i = 0; i <= 6; ++i) {
+    if (!smoothed ? pixels == pictures[i]
+                  : pixels.size() == pictures[i].size() &&
+                        std::all_of(steady[i].begin(), steady[i].end(),
+                                    [&](size_t at) { return pixels[at] == pictures[i][at]; }))
+      return i;
+  }
   return -1;
 }
 

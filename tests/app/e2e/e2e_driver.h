@@ -66,8 +66,9 @@ void press_keys(std::initializer_list<WORD> keys);
 
 // Screen pixels as 0x00RRGGBB, rows from the top.
 std::vector<uint32_t> grab(const RECT& screen_rect);
-std::vector<uint32_t> grab(HWND window);  // its client area
-// The embedded picture (0 start, 1..6 faces) that the pixels show exactly, or -1.
+std::vector<uint32_t> grab(HWND window);  // its client area, one pixel per pixel of the program
+// The embedded picture (0 start, 1..6 faces) that the pixels show exactly (at a display
+// scale: where the screen's smoothing keeps its colours), or -1.
 int shown_picture(const std::vector<uint32_t>& pixels);
 // Writes a screen rectangle as a 32-bit BMP file.
 bool save_screenshot(const RECT& screen_rect, const std::string& windows_file);
