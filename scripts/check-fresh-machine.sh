@@ -99,8 +99,7 @@ if [ "$code" -ne 0 ]; then
 elif [ ! -s "$shot" ]; then
   broken "the run command left no screenshot"
 else
-  cp "$shot" "$checkout/build/fresh-machine-window.png" 2>/dev/null ||
-    { mkdir -p "$checkout/build" && cp "$shot" "$checkout/build/fresh-machine-window.png"; }
+  mkdir -p "$checkout/build" && cp "$shot" "$checkout/build/fresh-machine-window.png"
   report "the run command exited 0 in $took s; screenshot: build/fresh-machine-window.png"
 fi
 foreign=$(inside "dpkg --print-foreign-architectures; dpkg-query -W -f='\${Package}:\${Architecture}\n' | grep -c ':i386\$'")

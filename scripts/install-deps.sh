@@ -36,17 +36,6 @@ test_tools=(g++ make libbenchmark-dev clang libclang-rt-14-dev clang-format clan
 host_wine32=(wine32)
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
-# The packages of a group that are not installed; an apt option (-o...) or a removal (NAME-)
-# is passed on as it stands.
-missing_of() {
-  local p
-  for p in "$@"; do
-    case "$p" in
-      -* | *-) ;;
-      *) installed "$p" || echo "$p" ;;
-    esac
-  done
-}
 
 # --- The archive's indexes --------------------------------------------------------------
 # NOTE: a mirror can serve an index that does not match its Release file for hours ("File
@@ -72,12 +61,16 @@ update_indexes() {
 install_group() {
   local name=$1
   shift
-  local missing p extra=()
-  mapfile -t missing < <(missing_of "$@")
-  [ ${#missing[@]} -eq 0 ] && return 0
+  # An apt option (-o...) or a removal (NAME-) is passed on as it stands; of the packages,
+  # those not installed yet.
+  local p missing=() extra=()
   for p in "$@"; do
-    case "$p" in -* | *-) extra+=("$p") ;; esac
+    case "$p" in
+      -* | *-) extra+=("$p") ;;
+      *) installed "$p" || missing+=("$p") ;;
+    esac
   done
+  [ ${#missing[@]} -eq 0 ] && return 0
   if [ "$root" -eq 0 ]; then
     echo "Not root: cannot install the $name (${missing[*]})." >&2
     return 1
